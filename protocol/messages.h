@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QCborMap>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+// The messages of the wire protocol. Every request is a CBOR map with an "op"; every reply a
+// map with "ok" and, when ok is false, an "error" text fit to be shown to the user.
+//
+// A connection starts with `hello`; until `signin` succeeds only `signin` and `bye` are served.
+// One request is in flight per connection: the client waits for each reply.
+namespace protocol {
+
+inline const QString kServerObject = QStringLiteral("rirev.rirev_qrvt");
+inline constexpr int kVersion = 1;
+
+namespace op {
+inline const QString kHello = QStringLiteral("hello");
+inline const QString kSignIn = QStringLiteral("signin");
+inline const QString kOpen = QStringLiteral("open");
+inline const QString kApply = QStringLiteral("apply");
+inline const QString kDraw = QStringLiteral("draw");
+inline const QString kBye = QStringLiteral("bye");
+}  // namespace op
+
+// Field values travel as CBOR null, integer or text; in memory they are a null QVariant,
+// qint64 or QString.
+QCborValue toCbor(const QVariant& value);
+QVariant fromCbor(const QCborValue& value);
+
+QString opOf(const QCborMap& request);
+QCborMap okReply();
+QCborMap errorReply(const QString& reason);
+// Null when the reply is ok, else the server's reason.
+std::optional<QString> replyError(const QCborMap& reply);
+
+struct Hello {
+  QString object = kServerObject;
+  int version = kVersion;
+  QCborMap toCbor() const;
+  static Hello fromCbor(const QCborMap& m);
+};
+
+// Sign-in: the identity number and password as typed; the server trims both and applies the
+// login rules (first account in stored order whose trimmed id matches).
+struct SignInRequest {
+  QString id;
+  QString password;
+  QCborMap toCbor() const;
+  static SignInRequest fromCbor(const QCborMap& m);
+};
+
+enum class SignInOutcome { SignedIn, NoSuchAccount, WrongPassword, NoValidRole };
+
+struct SignInReply {
+  SignInOutcome outcome = SignInOutcome::NoSuchAccount;
+  int role = -1;  // set when signed in
+  QCborMap toCbor() const;
+  static SignInReply fromCbor(const QCborMap& m);
+};
+
+// What a dataset reads: a provider with its own query, or a command-text provider with a select
+// text and the values for its `?` marks. `personKey`, for a table provider, limits the rows to
+// those whose trimmed `id` equals it (in stored order), which is what the record pages look for.
+struct OpenRequest {
+  QString provider;
+  QString text;
+  QVariantList params;
+  std::optional<QString> personKey;
+  QCborMap toCbor() const;
+  static OpenRequest fromCbor(const QCborMap& m);
+};
+
+// The rows of an open: column names as the query gave them (a repeated name gets `_1`, `_2` …
+// appended), the values, and a hidden row identity per row when the rows can be written back
+// (empty when they cannot, as for a join).
+struct Packet {
+  QStringList columns;
+  QList<QVariantList> rows;
+  QList<qint64> rids;
+  QCborMap toCbor() const;
+  static Packet fromCbor(const QCborMap& m);
+};
+
+// One posted change. Column names are those of the packet. An update carries only the columns
+// whose value changed; update and delete carry the row as it was read, which the server compares
+// with the stored row before it writes.
+struct Change {
+  enum class Kind { Insert, Update, Delete };
+  Kind kind = Kind::Insert;
+  qint64 rid = 0;
+  QVariantMap original;
+  QVariantMap values;
+  QCborMap toCbor() const;
+  static Change fromCbor(const QCborMap& m);
+};
+
+// Apply: the dataset's source (so the server knows the target table and the column names) and
+// its changes, written in one transaction, all or nothing.
+struct ApplyRequest {
+  OpenRequest source;
+  QList<Change> changes;
+  QCborMap toCbor() const;
+  static ApplyRequest fromCbor(const QCborMap& m);
+};
+
+// The row identities given to the inserted rows, in the order of the inserts.
+struct ApplyReply {
+  QList<qint64> insertedRids;
+  QCborMap toCbor() const;
+  static ApplyReply fromCbor(const QCborMap& m);
+};
+
+// Draws the next `id_num` of a history table from the counter row, atomically.
+struct DrawRequest {
+  QString table;
+  QCborMap toCbor() const;
+  static DrawRequest fromCbor(const QCborMap& m);
+};
+
+struct DrawReply {
+  qint64 value = 0;
+  QCborMap toCbor() const;
+  static DrawReply fromCbor(const QCborMap& m);
+};
+
+}  // namespace protocol

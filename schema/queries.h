@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Select texts the client sends. Where a value stands in a text it is a `?`, and the value
+// travels beside the text as a bound parameter.
+namespace schema::queries {
+
+// The main window's list of persons: everyone with both an `info` row and an account.
+extern const QString kPersonList;
+
+// The two reads of one person's rows of a history table, with the identity number as the one
+// parameter. Both return the rows in ascending `id_num`, so that a grid row and a stored row
+// pair up by position.
+struct HistoryQueries {
+  QString table;
+  QString display;    // Chinese-aliased columns, `id_num` as 序号
+  QString writeBack;  // plain column names, `id_num` and `id` first
+};
+
+// In the order jzgjckh, shgx, grll, jyqk, jnpx, jwpx.
+const QList<HistoryQueries>& history();
+const HistoryQueries& history(QStringView table);
+
+// The select texts that a signed-in ordinary user may run, each with the user's own identity
+// number as its only parameter.
+const QStringList& personalShapes();
+
+}  // namespace schema::queries

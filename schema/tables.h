@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The staff database: seventeen tables and the counter row, columns in their stored order.
+// Both programs read this: the server creates the tables from it, the client takes labels,
+// table lists and providers from it.
+namespace schema {
+
+enum class Kind {
+  IdentityNumber,  // identity-card number as text; `id` everywhere
+  Text,            // free text, stored trimmed
+  YearMonth,       // six bytes in GBK, e.g. "198001" (see values.h)
+  Choice,          // text proposed by a fixed list; any text is accepted
+  NumberText,      // a count typed by the user, stored as text
+  Integer,         // `id_num`, `qx` and the counters
+  Password,        // stored hashed by the server, never read back
+};
+
+enum class TableKind { OneRow, History, Accounts, Counter };
+
+struct Column {
+  QString name;
+  QString label;  // Chinese label; empty where the table gives none
+  Kind kind;
+};
+
+struct Table {
+  QString name;
+  QString caption;  // group caption on forms and reports
+  TableKind kind;
+  QList<Column> columns;
+
+  const Column* column(QStringView columnName) const;
+  QStringList columnNames() const;
+  bool isHistory() const { return kind == TableKind::History; }
+};
+
+// All tables in a fixed order: the ten one-row tables, the six history tables, `user_name`,
+// then the counter table.
+const QList<Table>& tables();
+
+// The table of that exact name, or nullptr.
+const Table* table(QStringView name);
+
+// The ten one-row-per-person tables, in the order listed above.
+QList<const Table*> oneRowTables();
+
+// The six history tables: jzgjckh, shgx, grll, jyqk, jnpx, jwpx.
+QList<const Table*> historyTables();
+
+// The accounts table and the table holding the counter row.
+inline const QString kAccounts = QStringLiteral("user_name");
+inline const QString kCounter = QStringLiteral("counter");
+
+// Providers: `DataSetProvider_<table>` for the one-row tables, `DataSetProvider_user` for the
+// accounts, `DataSetProvider_count` for the counter row, and the command-text providers that
+// run a client's select text. Names are matched exactly as spelled.
+const QStringList& commandTextProviders();
+
+// The table a table provider serves, or nullptr (command-text providers and unknown names).
+const Table* providerTable(QStringView provider);
+
+}  // namespace schema
