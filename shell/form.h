@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QWidget>
+
+#include "shell/guard.h"
+
+// The base of every form: created once at start, hidden, then only shown and closed.
+// - show(): a hidden form becomes visible and runs its show step (FormShow); a visible form is
+//   only brought to the front.
+// - close() (or the window's close box): runs the close step (FormClose) and hides. Closing the
+//   main form (the login form) ends the program.
+// Handlers run through `guarded`, so a remote error ends them with the error box.
+class Form : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Form(const QString& name, QWidget* parent = nullptr);
+
+  void show();
+  void close();
+  void setMainForm(bool main) { mainForm_ = main; }
+  bool isMainForm() const { return mainForm_; }
+
+ protected:
+  virtual void FormShow() {}
+  virtual void FormClose() {}
+  void closeEvent(QCloseEvent* event) override;
+
+  // Fixes the size to the laid-out size and centres the window on the desktop.
+  void fixSizeAndCentre();
+
+  // Connects a button's click to a member handler, guarded.
+  template <typename FormClass>
+  void onClick(QAbstractButton* button, void (FormClass::*handler)()) {
+    auto* self = static_cast<FormClass*>(this);
+    connect(button, &QAbstractButton::clicked, this,
+            [self, handler] { guarded(self, [self, handler] { (self->*handler)(); }); });
+  }
+
+ private:
+  void runCloseStep();
+
+  bool mainForm_ = false;
+};

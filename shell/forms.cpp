@@ -1,0 +1,38 @@
+#include "shell/forms.h"
+
+#include "shell/form.h"
+
+namespace forms {
+
+namespace {
+QList<Form*>& registry() {
+  static QList<Form*> list;
+  return list;
+}
+}  // namespace
+
+void add(Form* form) { registry().append(form); }
+
+Form* find(QStringView name) {
+  for (Form* form : registry())
+    if (form->objectName() == name) return form;
+  return nullptr;
+}
+
+const QList<Form*>& all() { return registry(); }
+
+void show(QStringView name) {
+  if (Form* form = find(name)) form->show();
+}
+
+void hide(QStringView name) {
+  if (Form* form = find(name)) form->hide();
+}
+
+void close(QStringView name) {
+  if (Form* form = find(name)) form->close();
+}
+
+void clear() { registry().clear(); }
+
+}  // namespace forms

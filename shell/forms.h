@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class Form;
+
+// The forms of the run, by name, in creation order. Forms never include one another: a form
+// shows, hides or closes another through this registry. Program start fills it.
+namespace forms {
+
+void add(Form* form);
+// The form of that name, or nullptr when no such form is built.
+Form* find(QStringView name);
+const QList<Form*>& all();
+// Shows, hides or closes the named form; does nothing for an unknown name.
+void show(QStringView name);
+void hide(QStringView name);
+void close(QStringView name);
+// Forgets every form (tests build a fresh set).
+void clear();
+
+}  // namespace forms

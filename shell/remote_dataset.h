@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+#include "protocol/messages.h"
+
+class Connection;
+
+// A client-side table bound to one provider of the application server. `open` fetches every
+// row at once; navigation, edits, appends and deletes change the local copy only, until
+// `applyUpdates` sends the posted changes, all or nothing. Remote failures and refusals are
+// thrown as RemoteError.
+//
+// Cursor rules the forms rely on: after `next` passes the last row `eof()` is true and the last
+// row stays current; on an empty result `eof()` is true at once and every field reads null.
+class RemoteDataset : public QObject {
+  Q_OBJECT
+
+ public:
+  enum class State { Inactive, Browse, Edit, Insert };
+
+  explicit RemoteDataset(QString provider, QObject* parent = nullptr);
+  RemoteDataset(QString provider, Connection& connection, QObject* parent = nullptr);
+
+  const QString& provider() const { return source_.provider; }
+
+  // The select text for a command-text provider; `?` marks take `params` in order.
+  void setCommandText(const QString& text, const QVariantList& params = {});
+  const QString& commandText() const { return source_.text; }
+  // For a table provider: read only the rows whose trimmed `id` equals `key`, in stored order.
+  void setPersonKey(std::optional<QString> key);
+
+  void open();
+  // Drops the rows and every unapplied change. Closing a closed dataset does nothing.
+  void close();
+  // Re-runs the same query; unapplied changes are dropped.
+  void refresh();
+  bool active() const { return state_ != State::Inactive; }
+  State state() const { return state_; }
+
+  // Navigation. Each one posts a pending edit or insert first.
+  void first();
+  void next();
+  void prior();
+  void last();
+  void moveTo(int row);
+  bool eof() const { return eof_; }
+  bool bof() const { return bof_; }
+  int recordCount() const { return int(rows_.size()); }
+  // Index of the current row, -1 when there is none.
+  int recNo() const { return current_; }
+
+  const QStringList& fieldNames() const { return columns_; }
+  int fieldIndex(QStringView name) const;
+  // The current row's value; null when there is no current row. Throws for an unknown field.
+  QVariant field(QStringView name) const;
+  // The same, as text: null reads as the empty text.
+  QString fieldText(QStringView name) const;
+  QVariant value(int row, int column) const;
+
+  // Local changes.
+  void edit();
+  void append();
+  // Inserts a new row before the current one.
+  void insert();
+  // Sets a field of the row being edited or inserted.
+  void setField(QStringView name, const QVariant& value);
+  void setValue(int column, const QVariant& value);
+  void post();
+  void cancel();
+  // Deletes the current row ("delete" in the forms' words).
+  void remove();
+  // Number of posted changes not yet applied.
+  int pendingChanges() const;
+
+  // Sends every posted change to the server in one call. On refusal nothing is written, the
+  // changes stay pending, and RemoteError carries the server's reason.
+  void applyUpdates();
+
+ signals:
+  // The rows were replaced (open, close, refresh).
+  void reset();
+  void rowChanged(int row);
+  void rowInserted(int row);
+  void rowRemoved(int row);
+  void currentChanged(int row);
+
+ private:
+  enum class Status { Unchanged, Modified, Inserted };
+  struct Row {
+    QVariantList values;
+    QVariantList original;  // as read (or as last applied)
+    qint64 rid = 0;
+    Status status = Status::Unchanged;
+  };
+
+  void requireEditing(const char* operation) const;
+  void requireActive() const;
+  void setCurrent(int row);
+  void load(protocol::Packet packet);
+  void insertRowAt(int row);
+  QVariantMap originalMap(const Row& row) const;
+
+  Connection& connection_;
+  protocol::OpenRequest source_;
+  State state_ = State::Inactive;
+  QStringList columns_;
+  QList<Row> rows_;
+  QList<Row> deleted_;  // stored rows deleted locally, not yet applied
+  QVariantList editBuffer_;  // the row as it was when `edit` began
+  int current_ = -1;
+  bool eof_ = true;
+  bool bof_ = true;
+};

@@ -1,0 +1,6 @@
+#include "shell/signin.h"
+
+SignIn& SignIn::state() {
+  static SignIn signIn;
+  return signIn;
+}
