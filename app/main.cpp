@@ -1,0 +1,3 @@
+#include "app/start.h"
+
+int main(int argc, char** argv) { return runClient(argc, argv); }
