@@ -13,7 +13,7 @@ bool locatePerson(RemoteDataset& dataset, const QString& key) {
     if (schema::trim(dataset.fieldText(kId)) == key) return true;
     dataset.next();
   }
-  return schema::trim(dataset.fieldText(kId)) == key && dataset.recordCount() > 0;
+  return false;
 }
 
 bool editOrAppendPerson(RemoteDataset& dataset, const QString& key) {
