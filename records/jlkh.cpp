@@ -1,0 +1,232 @@
+#include "records/jlkh.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTableView>
+
+#include "records/grid_navigator.h"
+#include "records/history_grids.h"
+#include "records/pick_list_delegate.h"
+#include "schema/queries.h"
+#include "schema/values.h"
+#include "shell/connection.h"
+#include "shell/dataset_model.h"
+#include "shell/dialogs.h"
+#include "shell/forms.h"
+#include "shell/notifier.h"
+#include "shell/person_row.h"
+#include "shell/remote_dataset.h"
+#include "shell/signin.h"
+#include "shell/widgets.h"
+
+using records::GridColumn;
+using records::HistoryGrid;
+using records::historyGrids;
+
+Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
+  setWindowTitle(
+      QStringLiteral("奖惩考核&社会关系&个人履历&受教育情况&境内业务培训&境外业务培训"));
+
+  data = new RemoteDataset(QStringLiteral("DataSetProvider_search"), this);
+  data->setObjectName(QStringLiteral("data"));
+  user = new RemoteDataset(QStringLiteral("DataSetProvider_user"), this);
+  user->setObjectName(QStringLiteral("user"));
+
+  auto* content = new QWidget;
+  auto* column = new QVBoxLayout(content);
+  parts_.resize(historyGrids().size());
+  for (int i = 0; i < parts_.size(); ++i) {
+    build(i);
+    QGridLayout* layout = nullptr;
+    QGroupBox* box = widgets::group(historyGrids()[i].caption, &layout, content);
+    box->setObjectName(QStringLiteral("GroupBox%1").arg(i + 1));
+    layout->addWidget(parts_[i].grid, 0, 0);
+    layout->addWidget(parts_[i].navigator, 1, 0);
+    column->addWidget(box);
+  }
+
+  BitBtn4 = widgets::button(QStringLiteral("BitBtn4"), QStringLiteral("审核通过"), content);
+  BitBtn1 = widgets::button(QStringLiteral("BitBtn1"), QStringLiteral("编辑"), content);
+  BitBtn2 = widgets::button(QStringLiteral("BitBtn2"), QStringLiteral("保存"), content);
+  BitBtn3 = widgets::button(QStringLiteral("BitBtn3"), QStringLiteral("打印"), content);
+  BitBtn5 = widgets::button(QStringLiteral("BitBtn5"), QStringLiteral("上一页"), content);
+  BitBtn2->setEnabled(false);
+  BitBtn3->setEnabled(false);  // the printed reports are not built yet
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2, BitBtn3, BitBtn5}) buttons->addWidget(b);
+  buttons->addStretch();
+  column->addLayout(buttons);
+
+  ScrollBox1 = new QScrollArea(this);
+  ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+  ScrollBox1->setWidgetResizable(true);
+  ScrollBox1->setWidget(content);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(ScrollBox1);
+
+  resize(1000, 720);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  onClick(BitBtn1, &Tkhjl::BitBtn1Click);
+  onClick(BitBtn2, &Tkhjl::BitBtn2Click);
+  onClick(BitBtn4, &Tkhjl::BitBtn4Click);
+  onClick(BitBtn5, &Tkhjl::BitBtn5Click);
+}
+
+void Tkhjl::build(int index) {
+  const HistoryGrid& spec = historyGrids()[index];
+  Part& part = parts_[index];
+  part.dataset = new RemoteDataset(spec.provider, this);
+  part.dataset->setObjectName(spec.table);
+  part.model = new DatasetModel(*part.dataset, this);
+
+  QStringList titles;
+  auto* delegate = new PickListDelegate(this);
+  for (const GridColumn& column : spec.columns) {
+    if (column.choices) delegate->setChoices(int(titles.size()), column.choices());
+    titles << column.title;
+  }
+  part.model->setVisibleColumns(titles);  // 序号 is read but not shown
+
+  part.grid = new QTableView;
+  part.grid->setObjectName(spec.gridName);
+  part.grid->setAccessibleName(spec.caption);
+  part.grid->setModel(part.model);
+  part.grid->setItemDelegate(delegate);
+  part.grid->setMinimumHeight(160);
+  part.grid->verticalHeader()->setDefaultSectionSize(22);
+  part.navigator = new GridNavigator(*part.dataset, part.grid);
+  part.navigator->setObjectName(QStringLiteral("DBNavigator%1").arg(index + 1));
+  // Re-read rows all stand for stored rows again.
+  connect(part.navigator, &GridNavigator::refreshed, this,
+          [this, index] { parts_[index].loaded = parts_[index].dataset->recordCount(); });
+}
+
+void Tkhjl::setEditing(bool editing) {
+  for (Part& part : parts_) part.model->setEditable(editing);
+  BitBtn2->setEnabled(editing);
+}
+
+void Tkhjl::reload() {
+  personId_ = schema::trim(SignIn::state().currentPersonId);
+  for (int i = 0; i < parts_.size(); ++i) {
+    Part& part = parts_[i];
+    part.dataset->close();
+    part.dataset->setCommandText(schema::queries::history(historyGrids()[i].table).display,
+                                 {personId_});
+    part.dataset->open();
+    part.loaded = part.dataset->recordCount();
+  }
+}
+
+void Tkhjl::FormShow() {
+  setEditing(false);
+  reload();
+}
+
+void Tkhjl::FormClose() {
+  for (Part& part : parts_) part.dataset->close();
+}
+
+void Tkhjl::BitBtn1Click() {
+  setEditing(true);
+  reload();
+}
+
+void Tkhjl::BitBtn2Click() {
+  for (Part& part : parts_) {
+    part.navigator->commitEditor();
+    part.dataset->post();
+  }
+  // Nothing is written unless every grid passes: a failure leaves the form editing, edits kept.
+  if (!testYearMonths()) return;
+  // A refused apply ends the save here with the server's error, the form still editing.
+  for (int index : records::saveOrder()) writeBack(index);
+  setEditing(false);
+  showMessage(this, QStringLiteral("修改完成!"));
+}
+
+bool Tkhjl::testYearMonths() {
+  for (int index : records::saveOrder()) {
+    const HistoryGrid& spec = historyGrids()[index];
+    Part& part = parts_[index];
+    for (int row = 0; row < part.dataset->recordCount(); ++row) {
+      for (const GridColumn& column : spec.columns) {
+        if (column.yearMonthMessage.isEmpty()) continue;
+        const QVariant value = part.dataset->value(row, part.dataset->fieldIndex(column.title));
+        if (schema::isYearMonth(value.toString())) continue;
+        part.dataset->moveTo(row);
+        part.grid->setCurrentIndex(part.model->index(row, part.model->modelColumn(column.title)));
+        ScrollBox1->ensureWidgetVisible(part.grid);
+        showMessage(this, column.yearMonthMessage);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+void Tkhjl::writeBack(int index) {
+  const HistoryGrid& spec = historyGrids()[index];
+  Part& part = parts_[index];
+  const auto closeData = qScopeGuard([this] { data->close(); });
+  data->close();
+  data->setCommandText(schema::queries::history(spec.table).writeBack, {personId_});
+  data->open();
+
+  // Grid rows pair with stored rows by position. Rows past the loaded count are new, and so is
+  // any row whose stored partner has gone meanwhile: it never overwrites another row.
+  const int rows = part.dataset->recordCount();
+  const int paired = std::min(part.loaded, data->recordCount());
+  for (int row = 0; row < rows; ++row) {
+    if (row < paired) {
+      data->moveTo(row);
+      data->edit();
+    } else {
+      data->append();
+      data->setField(u"id_num", Connection::shared().draw(spec.table));
+      data->setField(u"id", personId_);
+    }
+    for (const GridColumn& column : spec.columns) {
+      const QString text =
+          schema::trim(part.dataset->value(row, part.dataset->fieldIndex(column.title)).toString());
+      // An empty cell over a null leaves the null: blank either way, no needless write.
+      if (text.isEmpty() && data->field(column.column).isNull()) continue;
+      data->setField(column.column, text);
+    }
+    data->post();
+  }
+  // Loaded rows the grid no longer holds are deleted, from the last one back.
+  for (int row = paired - 1; row >= rows; --row) {
+    data->moveTo(row);
+    data->remove();
+  }
+  data->applyUpdates();
+  part.loaded = rows;  // the stored rows now are the grid's rows
+}
+
+void Tkhjl::BitBtn4Click() {
+  const auto closeUser = qScopeGuard([this] { user->close(); });
+  user->close();
+  user->setPersonKey(personId_);
+  user->open();
+  if (!locatePerson(*user, personId_)) return;
+  user->edit();
+  user->setField(u"shr", SignIn::state().identityNumber);
+  user->post();
+  user->applyUpdates();
+  if (!SignIn::state().isOrdinaryUser()) notifier::personsChanged();
+  showMessage(this, QStringLiteral("审核成功！"));
+}
+
+void Tkhjl::BitBtn5Click() { forms::show(u"info_other"); }

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QList>
+
+#include "shell/form.h"
+
+class DatasetModel;
+class GridNavigator;
+class QPushButton;
+class QScrollArea;
+class QTableView;
+class RemoteDataset;
+
+// The experience records page (form "khjl"): the six history tables of the current person in
+// six grids, each with a navigator bar. 编辑 reloads and unlocks the grids; 保存 tests every
+// year-month cell of all six grids and only then writes each table back by position, one
+// all-or-nothing apply per table; 审核通过 marks the person reviewed.
+class Tkhjl : public Form {
+  Q_OBJECT
+
+ public:
+  explicit Tkhjl(QWidget* parent = nullptr);
+
+  QScrollArea* ScrollBox1;
+  QPushButton* BitBtn4;  // 审核通过
+  QPushButton* BitBtn1;  // 编辑
+  QPushButton* BitBtn2;  // 保存
+  QPushButton* BitBtn3;  // 打印
+  QPushButton* BitBtn5;  // 上一页
+  RemoteDataset* data;   // write-back view of one table during a save
+  RemoteDataset* user;   // the person's account, for the review
+
+  // The grids top to bottom (DBGrid1 … DBGrid6), in the order of records::historyGrids().
+  QTableView* grid(int index) const { return parts_[index].grid; }
+  GridNavigator* navigator(int index) const { return parts_[index].navigator; }
+  RemoteDataset& dataset(int index) const { return *parts_[index].dataset; }
+  // Rows of the grid that stand for stored rows; rows after them are new.
+  int loadedCount(int index) const { return parts_[index].loaded; }
+  const QString& personId() const { return personId_; }
+
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void BitBtn4Click();
+  void BitBtn5Click();
+
+ protected:
+  void FormShow() override;
+  void FormClose() override;
+
+ private:
+  struct Part {
+    QTableView* grid = nullptr;
+    GridNavigator* navigator = nullptr;
+    RemoteDataset* dataset = nullptr;
+    DatasetModel* model = nullptr;
+    int loaded = 0;
+  };
+
+  void build(int index);
+  void setEditing(bool editing);
+  void reload();
+  // Tests every year-month cell; on the first failure shows its message, makes its cell
+  // current and returns false.
+  bool testYearMonths();
+  // Writes one grid back over the person's stored rows of its table, in one apply.
+  void writeBack(int index);
+
+  QList<Part> parts_;
+  QString personId_;
+};
