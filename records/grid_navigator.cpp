@@ -2,8 +2,8 @@
 
 #include <QAbstractItemDelegate>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QTableView>
 #include <QToolButton>
 
@@ -97,22 +97,37 @@ void GridNavigator::act(Button which) {
   if (!dataset_.active()) return;
   commitEditor();
   switch (which) {
-    case First: dataset_.first(); break;
-    case Prior: dataset_.prior(); break;
-    case Next: dataset_.next(); break;
-    case Last: dataset_.last(); break;
-    case Insert: dataset_.insert(); break;
+    case First:
+      dataset_.first();
+      break;
+    case Prior:
+      dataset_.prior();
+      break;
+    case Next:
+      dataset_.next();
+      break;
+    case Last:
+      dataset_.last();
+      break;
+    case Insert:
+      dataset_.insert();
+      break;
     case Delete:
       if (dataset_.recNo() >= 0) dataset_.remove();
       break;
     case Edit: {
       dataset_.edit();
       const QModelIndex index = grid_->currentIndex();
-      if (index.isValid() && (grid_->model()->flags(index) & Qt::ItemIsEditable)) grid_->edit(index);
+      if (index.isValid() && (grid_->model()->flags(index) & Qt::ItemIsEditable))
+        grid_->edit(index);
       break;
     }
-    case Post: dataset_.post(); break;
-    case Cancel: dataset_.cancel(); break;
+    case Post:
+      dataset_.post();
+      break;
+    case Cancel:
+      dataset_.cancel();
+      break;
     case Refresh:
       dataset_.refresh();
       emit refreshed();

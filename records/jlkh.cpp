@@ -31,8 +31,7 @@ using records::HistoryGrid;
 using records::historyGrids;
 
 Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
-  setWindowTitle(
-      QStringLiteral("奖惩考核&社会关系&个人履历&受教育情况&境内业务培训&境外业务培训"));
+  setWindowTitle(QStringLiteral("奖惩考核&社会关系&个人履历&受教育情况&境内业务培训&境外业务培训"));
 
   data = new RemoteDataset(QStringLiteral("DataSetProvider_search"), this);
   data->setObjectName(QStringLiteral("data"));
