@@ -4,6 +4,9 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include "records/info.h"
+#include "records/jlkh.h"
+#include "records/other_info.h"
 #include "shell/forms.h"
 #include "shell/login.h"
 #include "shell/main.h"
@@ -24,6 +27,9 @@ Program::Program(const ServerAddress& server) {
     forms::clear();
     throw;
   }
+  add(new Tinfo_basic);
+  add(new Tinfo_other);
+  add(new Tkhjl);
 }
 
 Program::~Program() { forms::clear(); }
