@@ -1,0 +1,78 @@
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QTextStream>
+#include <cstdio>
+
+#include "bench/generator.h"
+#include "server/accounts.h"
+#include "server/cli.h"
+#include "server/listener.h"
+#include "server/log.h"
+#include "server/storage.h"
+
+namespace {
+
+using namespace server;
+
+int fail(const QString& reason) {
+  std::fprintf(stderr, "staffinfo-server: %s\n", qUtf8Printable(reason));
+  return 1;
+}
+
+int serve(const Command& command) {
+  Listener listener(command.database);
+  const QHostAddress address =
+      command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(command.host);
+  if (!listener.listen(address, command.port))
+    return fail(QStringLiteral("cannot listen on %1:%2: %3")
+                    .arg(command.host)
+                    .arg(command.port)
+                    .arg(listener.errorString()));
+  logLine(QStringLiteral("listening on %1:%2, database %3")
+              .arg(command.host)
+              .arg(listener.serverPort())
+              .arg(command.database));
+  return QCoreApplication::exec();
+}
+
+int addAccountFromInput(Storage& storage, const Command& command) {
+  QTextStream input(stdin);
+  QString password;
+  if (!input.readLineInto(&password))
+    return fail(QStringLiteral("add-account reads the password from standard input"));
+  if (Status s = addAccount(storage, command.id, command.name, command.role, password); !s)
+    return fail(s.error());
+  logLine(QStringLiteral("account %1 written, role %2").arg(command.id.trimmed()).arg(command.role));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const Result<Command> command = parseCommand(app.arguments().mid(1));
+  if (!command) {
+    std::fprintf(stderr, "staffinfo-server: %s\n\n%s", qUtf8Printable(command.error()),
+                 qUtf8Printable(usage()));
+    return 2;
+  }
+
+  Result<std::unique_ptr<Storage>> storage = openStorage(command->database);
+  if (!storage) return fail(storage.error());
+  if (Status s = (*storage)->ensureSchema(); !s) return fail(s.error());
+
+  switch (command->kind) {
+    case Command::Kind::Serve:
+      storage->reset();
+      return serve(*command);
+    case Command::Kind::AddAccount:
+      return addAccountFromInput(**storage, *command);
+    case Command::Kind::SeedDemo: {
+      storage->reset();
+      if (Status s = demo::generate(command->database, command->persons); !s) return fail(s.error());
+      logLine(QStringLiteral("%1 demo persons written to %2").arg(command->persons).arg(command->database));
+      return 0;
+    }
+  }
+  return 1;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <utility>
+#include <variant>
+
+// Errors travel as values: a Result holds either the value or a reason fit to be shown to the
+// user (in Chinese, as every message of the system).
+namespace server {
+
+struct Error {
+  QString reason;
+};
+
+template <typename T>
+class [[nodiscard]] Result {
+ public:
+  Result(T value) : state_(std::move(value)) {}
+  Result(Error error) : state_(std::move(error)) {}
+
+  bool ok() const { return std::holds_alternative<T>(state_); }
+  explicit operator bool() const { return ok(); }
+  const QString& error() const { return std::get<Error>(state_).reason; }
+
+  T& operator*() { return std::get<T>(state_); }
+  const T& operator*() const { return std::get<T>(state_); }
+  T* operator->() { return &std::get<T>(state_); }
+  const T* operator->() const { return &std::get<T>(state_); }
+
+ private:
+  std::variant<T, Error> state_;
+};
+
+// A result without a value.
+using Status = Result<std::monostate>;
+inline Status ok() { return std::monostate{}; }
+
+}  // namespace server

@@ -1,0 +1,171 @@
+#include "server/session.h"
+
+#include "schema/values.h"
+#include "server/log.h"
+#include "server/password.h"
+#include "server/write_plan.h"
+
+namespace server {
+
+namespace {
+
+using protocol::errorReply;
+using Kind = protocol::Change::Kind;
+
+// The role stored in `qx`, when it is one of 0, 1, 2.
+std::optional<int> validRole(const QVariant& qx) {
+  if (qx.typeId() != QMetaType::LongLong) return std::nullopt;
+  const qint64 role = qx.toLongLong();
+  return role >= access::kSuper && role <= access::kPerson ? std::optional<int>(int(role))
+                                                           : std::nullopt;
+}
+
+const char* outcomeText(protocol::SignInOutcome outcome) {
+  switch (outcome) {
+    case protocol::SignInOutcome::SignedIn:
+      return "signed in";
+    case protocol::SignInOutcome::NoSuchAccount:
+      return "refused: no such account";
+    case protocol::SignInOutcome::WrongPassword:
+      return "refused: wrong password";
+    case protocol::SignInOutcome::NoValidRole:
+      return "refused: no valid role";
+  }
+  return "";
+}
+
+template <typename T>
+QCborMap replyOf(const Result<T>& result) {
+  return result ? result->toCbor() : errorReply(result.error());
+}
+
+}  // namespace
+
+Session::Session(Storage& storage, QString peer) : storage_(storage), peer_(std::move(peer)) {}
+
+void Session::log(const QString& text) const { logLine(peer_ + u' ' + text); }
+
+Session::Reply Session::handle(const QCborMap& request) {
+  if (!greeted_) return hello(request);
+  const QString op = protocol::opOf(request);
+  if (op == protocol::op::kBye) return {protocol::okReply(), true};
+  if (op == protocol::op::kSignIn) return {signIn(protocol::SignInRequest::fromCbor(request))};
+  if (!user_) return {errorReply(QStringLiteral("请先登录"))};
+
+  QCborMap reply;
+  if (op == protocol::op::kOpen) {
+    reply = replyOf(open(protocol::OpenRequest::fromCbor(request)));
+  } else if (op == protocol::op::kApply) {
+    const Result<QList<qint64>> inserted = apply(protocol::ApplyRequest::fromCbor(request));
+    reply = inserted ? protocol::ApplyReply{*inserted}.toCbor() : errorReply(inserted.error());
+  } else if (op == protocol::op::kDraw) {
+    const Result<qint64> value = draw(protocol::DrawRequest::fromCbor(request));
+    reply = value ? protocol::DrawReply{*value}.toCbor() : errorReply(value.error());
+  } else {
+    reply = errorReply(QStringLiteral("未知的请求：%1").arg(op));
+  }
+  if (const std::optional<QString> error = protocol::replyError(reply))
+    log(QStringLiteral("%1 refused: %2").arg(op, *error));
+  return {reply};
+}
+
+Session::Reply Session::hello(const QCborMap& request) {
+  QString refusal;
+  const protocol::Hello hello = protocol::Hello::fromCbor(request);
+  if (protocol::opOf(request) != protocol::op::kHello)
+    refusal = QStringLiteral("连接须以 hello 开始");
+  else if (hello.object != protocol::kServerObject)
+    refusal = QStringLiteral("服务器对象不存在：%1").arg(hello.object);
+  else if (hello.version != protocol::kVersion)
+    refusal = QStringLiteral("协议版本不受支持：%1").arg(hello.version);
+  if (!refusal.isEmpty()) {
+    log(QStringLiteral("hello refused: %1").arg(refusal));
+    return {errorReply(refusal), true};
+  }
+  greeted_ = true;
+  return {protocol::okReply()};
+}
+
+QCborMap Session::signIn(const protocol::SignInRequest& request) {
+  user_.reset();
+  const QString id = schema::trim(request.id);
+  const Result<std::optional<Account>> account = storage_.findAccount(id);
+  if (!account) {
+    log(QStringLiteral("sign-in %1 failed: %2").arg(id, account.error()));
+    return errorReply(account.error());
+  }
+  protocol::SignInReply reply;
+  if (!*account) {
+    reply.outcome = protocol::SignInOutcome::NoSuchAccount;
+  } else if (!password::verify(request.password, (*account)->passwordHash)) {
+    reply.outcome = protocol::SignInOutcome::WrongPassword;
+  } else if (const std::optional<int> role = validRole((*account)->role)) {
+    reply.outcome = protocol::SignInOutcome::SignedIn;
+    reply.role = *role;
+    user_ = User{*role, id};
+  } else {
+    reply.outcome = protocol::SignInOutcome::NoValidRole;
+  }
+  log(QStringLiteral("sign-in %1 %2%3")
+          .arg(id, QLatin1StringView(outcomeText(reply.outcome)),
+               user_ ? QStringLiteral(", role %1").arg(user_->role) : QString()));
+  return reply.toCbor();
+}
+
+Result<protocol::Packet> Session::open(const protocol::OpenRequest& request) {
+  if (const schema::Table* table = schema::providerTable(request.provider)) {
+    std::optional<QString> key = request.personKey;
+    if (Status s = access::mayRead(*user_, *table, &key); !s) return Error{s.error()};
+    return storage_.readTable(*table, key);
+  }
+  if (!schema::commandTextProviders().contains(request.provider))
+    return Error{QStringLiteral("未知的数据提供者：%1").arg(request.provider)};
+  if (schema::trim(request.text).isEmpty())
+    return Error{QStringLiteral("数据提供者 %1 需要查询语句").arg(request.provider)};
+  if (Status s = access::maySelect(*user_, request.text, request.params); !s)
+    return Error{s.error()};
+  return storage_.select(request.text, request.params);
+}
+
+Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
+  if (const schema::Table* table = schema::providerTable(source.provider))
+    return Target{table, tableColumns(*table)};
+  if (!schema::commandTextProviders().contains(source.provider))
+    return Error{QStringLiteral("未知的数据提供者：%1").arg(source.provider)};
+  if (Status s = access::maySelect(*user_, source.text, source.params); !s)
+    return Error{s.error()};
+  Result<SelectShape> shape = storage_.describe(source.text);
+  if (!shape) return Error{shape.error()};
+  if (!shape->table) return Error{QStringLiteral("该查询涉及多个表，不能保存修改")};
+  return Target{shape->table, shape->storedColumns};
+}
+
+Result<QList<qint64>> Session::apply(const protocol::ApplyRequest& request) {
+  Result<Target> where = target(request.source);
+  if (!where) return Error{where.error()};
+  const schema::Table& table = *where->table;
+  Result<QList<RowWrite>> rows = planWrites(table, where->columns, request.changes);
+  if (!rows) return Error{rows.error()};
+  if (Status s = access::mayWrite(*user_, table, *rows); !s) return Error{s.error()};
+  if (Status s = hashPasswords(table, *rows); !s) return Error{s.error()};
+  Result<QList<qint64>> inserted = storage_.apply(table, *rows, access::owner(*user_));
+  if (!inserted) return inserted;
+
+  int counts[3] = {};
+  for (const RowWrite& row : *rows) ++counts[int(row.kind)];
+  log(QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")
+          .arg(table.name, user_->id)
+          .arg(counts[int(Kind::Insert)])
+          .arg(counts[int(Kind::Update)])
+          .arg(counts[int(Kind::Delete)]));
+  return inserted;
+}
+
+Result<qint64> Session::draw(const protocol::DrawRequest& request) {
+  const schema::Table* table = schema::table(request.table);
+  if (!table || !table->isHistory())
+    return Error{QStringLiteral("不能为 %1 取序号：它不是记录表").arg(request.table)};
+  return storage_.draw(*table);
+}
+
+}  // namespace server

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QCborMap>
+#include <QString>
+#include <optional>
+
+#include "protocol/messages.h"
+#include "server/access.h"
+#include "server/storage.h"
+
+namespace server {
+
+// One client's conversation: the hello, sign-in, and the requests a signed-in user may make.
+// It turns each request into a reply; the connection that owns it moves the frames.
+class Session {
+ public:
+  Session(Storage& storage, QString peer);
+
+  struct Reply {
+    QCborMap message;
+    bool close = false;  // end the connection once the reply is sent
+  };
+
+  Reply handle(const QCborMap& request);
+  bool signedIn() const { return user_.has_value(); }
+
+ private:
+  // Where a dataset's changes go: the table and the packet → stored column map.
+  struct Target {
+    const schema::Table* table;
+    QHash<QString, QString> columns;
+  };
+
+  Reply hello(const QCborMap& request);
+  QCborMap signIn(const protocol::SignInRequest& request);
+  Result<protocol::Packet> open(const protocol::OpenRequest& request);
+  Result<QList<qint64>> apply(const protocol::ApplyRequest& request);
+  Result<qint64> draw(const protocol::DrawRequest& request);
+  Result<Target> target(const protocol::OpenRequest& source);
+  void log(const QString& text) const;
+
+  Storage& storage_;
+  QString peer_;
+  bool greeted_ = false;
+  std::optional<User> user_;
+};
+
+}  // namespace server

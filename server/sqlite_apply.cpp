@@ -1,0 +1,100 @@
+#include "server/sqlite_apply.h"
+
+#include <QStringList>
+
+namespace server::sqlite {
+
+namespace {
+
+using Kind = protocol::Change::Kind;
+
+Status knownColumns(const schema::Table& table, const ColumnValues& columns) {
+  for (const auto& [name, value] : columns)
+    if (!table.column(name)) return Error{QStringLiteral("表 %1 没有列 %2").arg(table.name, name)};
+  return ok();
+}
+
+// "?1", "?2" … numbered from `first`.
+QString marks(qsizetype count, int first = 1) {
+  QStringList out;
+  for (qsizetype i = 0; i < count; ++i) out << u'?' + QString::number(first + i);
+  return out.join(u',');
+}
+
+Status run(Handle& db, const QString& sql, const QVariantList& values) {
+  Result<Statement> statement = db.prepare(sql);
+  if (!statement) return Error{statement.error()};
+  statement->bindAll(values);
+  return runToEnd(db, *statement);
+}
+
+QVariantList valuesOf(const ColumnValues& columns) {
+  QVariantList values;
+  for (const auto& [name, value] : columns) values << value;
+  return values;
+}
+
+Result<qint64> insertRow(Handle& db, const schema::Table& table, const ColumnValues& columns) {
+  QStringList names;
+  for (const auto& [name, value] : columns) names << quoted(name);
+  const QString sql =
+      names.isEmpty()
+          ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table.name))
+          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(quoted(table.name), names.join(u','), marks(names.size()));
+  if (Status s = run(db, sql, valuesOf(columns)); !s) return Error{s.error()};
+  return qint64(sqlite3_last_insert_rowid(db.get()));
+}
+
+// The stored row must exist, be the owner's and still hold the values that were read.
+Status checkRow(Handle& db, const schema::Table& table, const RowWrite& row,
+                const std::optional<QString>& owner) {
+  const QString notYours = QStringLiteral("没有权限修改他人的数据");
+  if (owner && !table.column(u"id")) return Error{notYours};
+  QStringList same;
+  for (int i = 0; i < row.expected.size(); ++i)
+    same << QStringLiteral("%1 IS ?%2").arg(quoted(row.expected[i].first)).arg(i + 1);
+  const QString sql = QStringLiteral("SELECT %1%2 FROM %3 WHERE rid=?%4")
+                          .arg(same.isEmpty() ? QStringLiteral("1") : same.join(u" AND "),
+                               owner ? QStringLiteral(", strim(\"id\")") : QString(),
+                               quoted(table.name))
+                          .arg(row.expected.size() + 1);
+  Result<Statement> statement = db.prepare(sql);
+  if (!statement) return Error{statement.error()};
+  statement->bindAll(valuesOf(row.expected) << QVariant(row.rid));
+  const int rc = sqlite3_step(statement->get());
+  if (rc == SQLITE_DONE) return Error{QStringLiteral("要修改的记录已不存在")};
+  if (rc != SQLITE_ROW) return Error{db.failure()};
+  if (owner && statement->column(1).toString() != *owner) return Error{notYours};
+  if (sqlite3_column_int(statement->get(), 0) == 0)
+    return Error{QStringLiteral("记录已被其他用户修改，请重新打开后再保存")};
+  return ok();
+}
+
+}  // namespace
+
+Result<qint64> writeRow(Handle& db, const schema::Table& table, const RowWrite& row,
+                        const std::optional<QString>& owner) {
+  if (Status s = knownColumns(table, row.values); !s) return Error{s.error()};
+  if (Status s = knownColumns(table, row.expected); !s) return Error{s.error()};
+  if (row.kind == Kind::Insert) return insertRow(db, table, row.values);
+
+  if (Status s = checkRow(db, table, row, owner); !s) return Error{s.error()};
+  const QString t = quoted(table.name);
+  if (row.kind == Kind::Delete) {
+    if (Status s = run(db, QStringLiteral("DELETE FROM %1 WHERE rid=?1").arg(t), {row.rid}); !s)
+      return Error{s.error()};
+  } else if (!row.values.isEmpty()) {
+    QStringList sets;
+    for (int i = 0; i < row.values.size(); ++i)
+      sets << QStringLiteral("%1=?%2").arg(quoted(row.values[i].first)).arg(i + 1);
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rid=?%3")
+                            .arg(t, sets.join(u','))
+                            .arg(row.values.size() + 1);
+    if (Status s = run(db, sql, valuesOf(row.values) << QVariant(row.rid)); !s)
+      return Error{s.error()};
+  }
+  return row.rid;
+}
+
+}  // namespace server::sqlite

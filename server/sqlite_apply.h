@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+
+#include "schema/tables.h"
+#include "server/sqlite_db.h"
+#include "server/storage.h"
+
+namespace server::sqlite {
+
+// Writes one row change inside the caller's transaction, addressing the row by `rid` only.
+// Before an update or delete the stored row must exist, belong to `owner` when one is given,
+// and still hold every expected value (`col IS ?`). Returns the row's identity (for an insert,
+// the new one).
+Result<qint64> writeRow(Handle& db, const schema::Table& table, const RowWrite& row,
+                        const std::optional<QString>& owner);
+
+}  // namespace server::sqlite

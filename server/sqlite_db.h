@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <sqlite3.h>
+
+#include "server/result.h"
+
+// Thin owners of sqlite3 handles and statements. One handle is used by one thread only.
+namespace server::sqlite {
+
+class Statement {
+ public:
+  Statement() = default;
+  explicit Statement(sqlite3_stmt* statement) : statement_(statement) {}
+  Statement(Statement&& other) noexcept;
+  Statement& operator=(Statement&& other) noexcept;
+  ~Statement();
+
+  sqlite3_stmt* get() const { return statement_; }
+  explicit operator bool() const { return statement_ != nullptr; }
+
+  // Binds `value` to the 1-based parameter `index` with the value's own type: null, integer,
+  // real or text.
+  void bind(int index, const QVariant& value);
+  // Binds `values` to parameters 1, 2, … in order.
+  void bindAll(const QVariantList& values);
+  // Null, qint64, double or QString; adds the value's size in bytes to `bytes` when given.
+  QVariant column(int index, qint64* bytes = nullptr) const;
+  int columnCount() const { return sqlite3_column_count(statement_); }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+class Handle {
+ public:
+  enum class Mode { ReadWrite, ReadOnly };
+
+  // Opens (creating it in ReadWrite mode) the database file, with a 5 s busy timeout and the
+  // function strim(x) registered. A ReadOnly handle is also `query_only`.
+  static Result<Handle> open(const QString& path, Mode mode);
+
+  Handle(Handle&& other) noexcept;
+  Handle& operator=(Handle&& other) noexcept;
+  ~Handle();
+
+  sqlite3* get() const { return db_; }
+
+  // Prepares one statement; the error names what went wrong.
+  Result<Statement> prepare(const QString& sql);
+  // Runs statements that need no parameters and return no rows to us.
+  Status exec(const QString& sql);
+  // A reason for the last failure on this handle, fit to be shown to the user.
+  QString failure() const;
+
+ private:
+  explicit Handle(sqlite3* db) : db_(db) {}
+  sqlite3* db_ = nullptr;
+};
+
+// BEGIN IMMEDIATE on construction; rolls back when destroyed without a successful commit.
+class Transaction {
+ public:
+  static Result<Transaction> begin(Handle& handle);
+  Transaction(Transaction&& other) noexcept;
+  Transaction& operator=(Transaction&&) = delete;
+  ~Transaction();
+  Status commit();
+
+ private:
+  explicit Transaction(Handle& handle) : handle_(&handle) {}
+  Handle* handle_ = nullptr;
+};
+
+// Runs a prepared statement to its end and returns nothing; the handle's failure otherwise.
+Status runToEnd(Handle& handle, Statement& statement);
+
+// A quoted SQL identifier: "name", inner quotes doubled.
+QString quoted(QStringView identifier);
+
+}  // namespace server::sqlite

@@ -1,0 +1,150 @@
+#include "server/sqlite_gate.h"
+
+#include "server/column_names.h"
+#include "server/sql_text.h"
+
+namespace server::sqlite {
+
+namespace {
+
+constexpr qint64 kTimeLimitMs = 50000;  // below the client's 60 s wait for a reply
+
+const QString kReadOnly = QStringLiteral("只允许查询，不能修改数据");
+const QString kOneStatement = QStringLiteral("只允许执行一条查询语句");
+
+bool sameName(const char* name, QLatin1StringView expected) {
+  return name && QLatin1StringView(name).compare(expected, Qt::CaseInsensitive) == 0;
+}
+
+// Aggregate functions make one result row out of many stored rows.
+bool isAggregate(const char* function) {
+  static const char* const names[] = {"count", "sum",         "total",           "avg",
+                                      "min",   "max",         "group_concat",    "string_agg",
+                                      "json_group_array",     "json_group_object"};
+  for (const char* name : names)
+    if (sameName(function, QLatin1StringView(name))) return true;
+  return false;
+}
+
+QString originTable(sqlite3_stmt* statement, int column) {
+  return QString::fromUtf8(sqlite3_column_table_name(statement, column));
+}
+
+bool isRowIdentity(sqlite3_stmt* statement, int column) {
+  return sqlite3_column_table_name(statement, column) &&
+         sameName(sqlite3_column_origin_name(statement, column), QLatin1StringView("rid"));
+}
+
+}  // namespace
+
+SelectGate::SelectGate(Handle& readOnly) : db_(readOnly) {
+  sqlite3_set_authorizer(db_.get(), authorize, this);
+  sqlite3_progress_handler(db_.get(), 1000, progress, this);
+}
+
+SelectGate::~SelectGate() {
+  sqlite3_set_authorizer(db_.get(), nullptr, nullptr);
+  sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
+}
+
+int SelectGate::authorize(void* self, int action, const char* first, const char* second,
+                          const char*, const char*) {
+  auto* gate = static_cast<SelectGate*>(self);
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    case SQLITE_READ:
+      gate->tablesRead_.insert(QString::fromUtf8(first));
+      return sameName(first, QLatin1StringView("user_name")) &&
+                     sameName(second, QLatin1StringView("password"))
+                 ? SQLITE_IGNORE
+                 : SQLITE_OK;
+    case SQLITE_FUNCTION:
+      if (isAggregate(second)) gate->aggregates_ = true;
+      return SQLITE_OK;
+    default:
+      gate->denied_ = true;
+      return SQLITE_DENY;
+  }
+}
+
+int SelectGate::progress(void* self) {
+  return static_cast<SelectGate*>(self)->deadline_.hasExpired() ? 1 : 0;
+}
+
+void SelectGate::startClock() { deadline_ = QDeadlineTimer(kTimeLimitMs); }
+
+Result<Statement> SelectGate::prepareOne(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  const char* end = utf8.constData() + utf8.size();
+  denied_ = false;
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(db_.get(), utf8.constData(), int(utf8.size()), &raw, &tail);
+  Statement statement(raw);
+  if (rc != SQLITE_OK)
+    return Error{denied_ ? kReadOnly : QStringLiteral("查询语句有误：%1").arg(db_.failure())};
+  if (!statement) return Error{QStringLiteral("查询语句为空")};
+  // What follows may hold only blanks, semicolons and comments.
+  while (tail && tail < end) {
+    sqlite3_stmt* extra = nullptr;
+    const char* next = nullptr;
+    const int more = sqlite3_prepare_v2(db_.get(), tail, int(end - tail), &extra, &next);
+    sqlite3_finalize(extra);
+    if (more != SQLITE_OK || extra) return Error{kOneStatement};
+    if (!next || next <= tail) break;
+    tail = next;
+  }
+  return statement;
+}
+
+Result<CheckedSelect> SelectGate::check(const QString& text) {
+  const QString keyword = sqltext::firstKeyword(text);
+  if (keyword != u"select" && keyword != u"with") return Error{kReadOnly};
+  tablesRead_.clear();
+  aggregates_ = false;
+  Result<Statement> prepared = prepareOne(text);
+  if (!prepared) return Error{prepared.error()};
+  if (!sqlite3_stmt_readonly(prepared->get())) return Error{kReadOnly};
+
+  CheckedSelect checked;
+  checked.statement = std::move(*prepared);
+  QStringList names;
+  for (int i = 0; i < checked.statement.columnCount(); ++i) {
+    if (isRowIdentity(checked.statement.get(), i)) continue;
+    checked.shown << i;
+    names << QString::fromUtf8(sqlite3_column_name(checked.statement.get(), i));
+  }
+  checked.names = uniqueColumnNames(names);
+  addRowIdentities(text, checked);
+  return checked;
+}
+
+void SelectGate::addRowIdentities(const QString& text, CheckedSelect& checked) {
+  if (tablesRead_.size() != 1 || aggregates_ || sqltext::groupsRows(text)) return;
+  const schema::Table* table = schema::table(*tablesRead_.begin());
+  const std::optional<qsizetype> start = sqltext::resultColumnsStart(text);
+  if (!table || !start) return;
+
+  const QString spliced = text.left(*start) + u' ' + quoted(table->name) +
+                          QStringLiteral(".rid,") + text.mid(*start);
+  Result<Statement> withRid = prepareOne(spliced);
+  if (!withRid || withRid->columnCount() != checked.statement.columnCount() + 1 ||
+      !isRowIdentity(withRid->get(), 0) || originTable(withRid->get(), 0) != table->name)
+    return;
+
+  for (int k = 0; k < checked.shown.size(); ++k) {
+    const int column = checked.shown[k];
+    if (originTable(checked.statement.get(), column) == table->name)
+      checked.storedColumns.insert(
+          checked.names[k],
+          QString::fromUtf8(sqlite3_column_origin_name(checked.statement.get(), column)));
+  }
+  for (int& column : checked.shown) ++column;
+  checked.statement = std::move(*withRid);
+  checked.rids = true;
+  checked.table = table;
+}
+
+}  // namespace server::sqlite

@@ -1,0 +1,156 @@
+#include "server/sqlite_storage.h"
+
+#include "protocol/frame.h"
+#include "schema/values.h"
+#include "server/sqlite_apply.h"
+#include "server/sqlite_schema.h"
+
+namespace server {
+
+using sqlite::Handle;
+using sqlite::quoted;
+using sqlite::Statement;
+using sqlite::Transaction;
+
+namespace {
+
+// Rows are refused well before their packet could pass the frame limit.
+constexpr qint64 kMaxPacketBytes = protocol::kMaxFrameBytes - 1024 * 1024;
+constexpr qint64 kValueOverhead = 9;
+
+Result<protocol::Packet> collect(Handle& db, Statement& statement, const QList<int>& shown,
+                                 const QStringList& names, bool rids) {
+  protocol::Packet packet;
+  packet.columns = names;
+  qint64 bytes = 0;
+  int rc;
+  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    if (rids) packet.rids << qint64(sqlite3_column_int64(statement.get(), 0));
+    QVariantList row;
+    row.reserve(shown.size());
+    for (int column : shown) row << statement.column(column, &bytes);
+    bytes += kValueOverhead * (shown.size() + 1);
+    packet.rows << std::move(row);
+    if (bytes > kMaxPacketBytes)
+      return Error{QStringLiteral("查询结果超过 %1 MiB，请缩小查询范围")
+                       .arg(protocol::kMaxFrameBytes / (1024 * 1024))};
+  }
+  if (rc != SQLITE_DONE) return Error{db.failure()};
+  return packet;
+}
+
+}  // namespace
+
+SqliteStorage::SqliteStorage(Handle write, Handle read)
+    : write_(std::move(write)), read_(std::move(read)), gate_(read_) {}
+
+Result<std::unique_ptr<SqliteStorage>> SqliteStorage::open(const QString& path) {
+  Result<Handle> write = Handle::open(path, Handle::Mode::ReadWrite);
+  if (!write) return Error{write.error()};
+  Result<Handle> read = Handle::open(path, Handle::Mode::ReadOnly);
+  if (!read) return Error{read.error()};
+  return std::unique_ptr<SqliteStorage>(new SqliteStorage(std::move(*write), std::move(*read)));
+}
+
+Status SqliteStorage::ensureSchema() {
+  if (Status s = write_.exec(QStringLiteral("PRAGMA journal_mode=WAL")); !s) return s;
+  Result<Transaction> transaction = Transaction::begin(write_);
+  if (!transaction) return Error{transaction.error()};
+  for (const QString& statement : sqlite::schemaStatements())
+    if (Status s = write_.exec(statement); !s) return s;
+  return transaction->commit();
+}
+
+Result<protocol::Packet> SqliteStorage::readTable(const schema::Table& table,
+                                                  const std::optional<QString>& personKey) {
+  if (personKey && !table.column(u"id"))
+    return Error{QStringLiteral("表 %1 不能按身份证号读取").arg(table.name)};
+  QStringList columns{QStringLiteral("rid")};
+  QList<int> shown;
+  for (const schema::Column& c : table.columns) {
+    shown << int(columns.size());
+    columns << (c.kind == schema::Kind::Password ? QStringLiteral("NULL AS ") + quoted(c.name)
+                                                 : quoted(c.name));
+  }
+  const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
+                          .arg(columns.join(u','), quoted(table.name),
+                               personKey ? QStringLiteral(" WHERE ") + sqlite::personKeyCondition(table)
+                                         : QString());
+  Result<Statement> statement = read_.prepare(sql);
+  if (!statement) return Error{statement.error()};
+  if (personKey) statement->bind(1, schema::trim(*personKey));
+  gate_.startClock();
+  return collect(read_, *statement, shown, table.columnNames(), true);
+}
+
+Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVariantList& params) {
+  Result<sqlite::CheckedSelect> checked = gate_.check(text);
+  if (!checked) return Error{checked.error()};
+  const int wanted = sqlite3_bind_parameter_count(checked->statement.get());
+  if (wanted != params.size())
+    return Error{QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个")
+                     .arg(wanted)
+                     .arg(params.size())};
+  checked->statement.bindAll(params);
+  gate_.startClock();
+  return collect(read_, checked->statement, checked->shown, checked->names, checked->rids);
+}
+
+Result<SelectShape> SqliteStorage::describe(const QString& text) {
+  Result<sqlite::CheckedSelect> checked = gate_.check(text);
+  if (!checked) return Error{checked.error()};
+  return SelectShape{checked->table, checked->storedColumns};
+}
+
+Result<QList<qint64>> SqliteStorage::apply(const schema::Table& table, const QList<RowWrite>& rows,
+                                           const std::optional<QString>& owner) {
+  Result<Transaction> transaction = Transaction::begin(write_);
+  if (!transaction) return Error{transaction.error()};
+  QList<qint64> inserted;
+  for (const RowWrite& row : rows) {
+    Result<qint64> rid = sqlite::writeRow(write_, table, row, owner);
+    if (!rid) return Error{rid.error()};
+    if (row.kind == protocol::Change::Kind::Insert) inserted << *rid;
+  }
+  if (Status s = transaction->commit(); !s) return Error{s.error()};
+  return inserted;
+}
+
+Result<std::optional<Account>> SqliteStorage::findAccount(const QString& id) {
+  const schema::Table& accounts = *schema::table(schema::kAccounts);
+  Result<Statement> statement =
+      write_.prepare(QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
+                         .arg(quoted(accounts.name), sqlite::personKeyCondition(accounts)));
+  if (!statement) return Error{statement.error()};
+  statement->bind(1, id);
+  const int rc = sqlite3_step(statement->get());
+  if (rc == SQLITE_DONE) return std::optional<Account>();
+  if (rc != SQLITE_ROW) return Error{write_.failure()};
+  Account account;
+  if (sqlite3_column_type(statement->get(), 0) == SQLITE_TEXT)
+    account.passwordHash = statement->column(0).toString().toUtf8();
+  account.role = statement->column(1);
+  return std::optional<Account>(account);
+}
+
+Result<qint64> SqliteStorage::draw(const schema::Table& history) {
+  if (!history.isHistory()) return Error{QStringLiteral("%1 不是记录表").arg(history.name)};
+  Result<Transaction> transaction = Transaction::begin(write_);
+  if (!transaction) return Error{transaction.error()};
+  const QString counter = quoted(history.name);
+  Result<Statement> statement = write_.prepare(
+      QStringLiteral("UPDATE %1 SET %2=max(coalesce(CAST(%2 AS INTEGER),0),"
+                     "coalesce(CAST((SELECT max(\"id_num\") FROM %3) AS INTEGER),0))+1"
+                     " WHERE rid=(SELECT min(rid) FROM %1) RETURNING %2")
+          .arg(quoted(schema::kCounter), counter, quoted(history.name)));
+  if (!statement) return Error{statement.error()};
+  const int rc = sqlite3_step(statement->get());
+  if (rc == SQLITE_DONE) return Error{QStringLiteral("计数器行不存在")};
+  if (rc != SQLITE_ROW) return Error{write_.failure()};
+  const qint64 value = sqlite3_column_int64(statement->get(), 0);
+  if (Status s = sqlite::runToEnd(write_, *statement); !s) return Error{s.error()};
+  if (Status s = transaction->commit(); !s) return Error{s.error()};
+  return value;
+}
+
+}  // namespace server

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "protocol/messages.h"
+#include "schema/tables.h"
+#include "server/result.h"
+
+// The one door to the database. Each connection thread owns its own Storage; an instance is
+// never shared between threads. Table and column names always come from the schema; every value
+// is bound, never spliced into SQL text.
+namespace server {
+
+// A select text as the storage understands it, for writing its rows back.
+struct SelectShape {
+  // The one table the text reads, when its rows carry row identities; else nullptr (a join, a
+  // grouping, or a text whose rows stand for no single stored row).
+  const schema::Table* table = nullptr;
+  // Packet column name → stored column of `table`, for the columns that are plain columns of it.
+  QHash<QString, QString> storedColumns;
+};
+
+using ColumnValues = QList<std::pair<QString, QVariant>>;
+
+// One row change in stored column names, ready to be written.
+struct RowWrite {
+  protocol::Change::Kind kind = protocol::Change::Kind::Insert;
+  qint64 rid = 0;         // the row read, for update and delete
+  ColumnValues expected;  // stored values as read; the row must still hold them
+  ColumnValues values;    // values to write (passwords already hashed)
+};
+
+struct Account {
+  QByteArray passwordHash;  // empty when none is stored
+  QVariant role;            // `qx` as stored
+};
+
+class Storage {
+ public:
+  virtual ~Storage() = default;
+
+  // Creates what is missing of the schema: every table, its indexes, the counter row. Idempotent.
+  virtual Status ensureSchema() = 0;
+
+  // All rows of `table` in stored order, columns in schema order, with row identities. With
+  // `personKey`, only the rows whose trimmed `id` equals it. `user_name.password` reads as null.
+  virtual Result<protocol::Packet> readTable(const schema::Table& table,
+                                             const std::optional<QString>& personKey) = 0;
+
+  // Runs a client's select text with `params` bound to its `?` marks. Refuses anything but one
+  // read-only SELECT; password hashes read as null. Rows carry identities when the text has a
+  // single target table (see SelectShape).
+  virtual Result<protocol::Packet> select(const QString& text, const QVariantList& params) = 0;
+
+  // Where the columns of a select text's packet are stored, passing the same checks as select.
+  virtual Result<SelectShape> describe(const QString& text) = 0;
+
+  // Writes `rows` to `table` in one transaction, all or nothing. An update or delete fails when
+  // its row is gone or no longer holds the expected values; with `owner`, also when the stored
+  // row's trimmed `id` is not `owner`. Returns the identities of the inserted rows, in order.
+  virtual Result<QList<qint64>> apply(const schema::Table& table, const QList<RowWrite>& rows,
+                                      const std::optional<QString>& owner) = 0;
+
+  // The first account in stored order whose trimmed `id` equals `id`, or nothing.
+  virtual Result<std::optional<Account>> findAccount(const QString& id) = 0;
+
+  // Issues the next `id_num` of a history table: one more than both the counter and the
+  // largest stored `id_num`, recorded in the counter, in one transaction.
+  virtual Result<qint64> draw(const schema::Table& history) = 0;
+};
+
+// Opens the storage at `location` (an SQLite file path).
+Result<std::unique_ptr<Storage>> openStorage(const QString& location);
+
+}  // namespace server

@@ -1,0 +1,86 @@
+#include "server/write_plan.h"
+
+#include "server/password.h"
+
+namespace server {
+
+namespace {
+
+using Kind = protocol::Change::Kind;
+
+bool isPassword(const schema::Table& table, const QString& column) {
+  const schema::Column* c = table.column(column);
+  return c && c->kind == schema::Kind::Password;
+}
+
+Result<ColumnValues> mapValues(const QHash<QString, QString>& storedColumns,
+                               const QVariantMap& values) {
+  QHash<QString, QVariant> seen;
+  ColumnValues out;
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    const auto stored = storedColumns.constFind(it.key());
+    if (stored == storedColumns.end())
+      return Error{QStringLiteral("列 %1 不能保存修改").arg(it.key())};
+    const auto earlier = seen.constFind(*stored);
+    if (earlier != seen.end()) {
+      if (*earlier != it.value())
+        return Error{QStringLiteral("列 %1 被同时改成了不同的值").arg(*stored)};
+      continue;
+    }
+    seen.insert(*stored, it.value());
+    out.append({*stored, it.value()});
+  }
+  return out;
+}
+
+ColumnValues mapExpected(const schema::Table& table, const QHash<QString, QString>& storedColumns,
+                         const QVariantMap& original) {
+  ColumnValues out;
+  for (auto it = original.begin(); it != original.end(); ++it) {
+    const auto stored = storedColumns.constFind(it.key());
+    if (stored != storedColumns.end() && !isPassword(table, *stored))
+      out.append({*stored, it.value()});
+  }
+  return out;
+}
+
+}  // namespace
+
+QHash<QString, QString> tableColumns(const schema::Table& table) {
+  QHash<QString, QString> columns;
+  for (const schema::Column& c : table.columns) columns.insert(c.name, c.name);
+  return columns;
+}
+
+Result<QList<RowWrite>> planWrites(const schema::Table& table,
+                                   const QHash<QString, QString>& storedColumns,
+                                   const QList<protocol::Change>& changes) {
+  QList<RowWrite> rows;
+  for (const protocol::Change& change : changes) {
+    RowWrite row;
+    row.kind = change.kind;
+    row.rid = change.rid;
+    if (change.kind != Kind::Insert)
+      row.expected = mapExpected(table, storedColumns, change.original);
+    if (change.kind != Kind::Delete) {
+      Result<ColumnValues> values = mapValues(storedColumns, change.values);
+      if (!values) return Error{values.error()};
+      row.values = *values;
+    }
+    rows << row;
+  }
+  return rows;
+}
+
+Status hashPasswords(const schema::Table& table, QList<RowWrite>& rows) {
+  for (RowWrite& row : rows)
+    for (auto& [column, value] : row.values) {
+      if (!isPassword(table, column) || value.isNull()) continue;
+      Result<QByteArray> hash = password::hash(value.toString());
+      if (!hash) return Error{hash.error()};
+      value = QString::fromLatin1(*hash);
+    }
+  return ok();
+}
+
+}  // namespace server

@@ -1,0 +1,310 @@
+// Reading through the server: table providers, person keys, select texts through the gate,
+// column naming, row identities, and password hashes that never leave the server.
+#include <QDir>
+#include <QtTest>
+
+#include "schema/queries.h"
+#include "schema/tables.h"
+#include "tests/server/requests.h"
+
+using namespace requests;
+
+namespace {
+
+const QString kAdmin = QStringLiteral("110000000000000000");
+
+QString providerOf(const schema::Table& table) {
+  if (table.name == schema::kAccounts) return QStringLiteral("DataSetProvider_user");
+  if (table.name == schema::kCounter) return QStringLiteral("DataSetProvider_count");
+  return QStringLiteral("DataSetProvider_") + table.name;
+}
+
+QVariantList column(const QList<QVariantList>& rows, int index = 0) {
+  QVariantList values;
+  for (const QVariantList& row : rows) values << row.value(index);
+  return values;
+}
+
+QList<qint64> rids(const QList<QVariantList>& rows) {
+  QList<qint64> out;
+  for (const QVariantList& row : rows) out << row.value(0).toLongLong();
+  return out;
+}
+
+}  // namespace
+
+class ServerReadTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void providersServeWholeTables_data();
+  void providersServeWholeTables();
+  void unknownProvidersAreRefused_data();
+  void unknownProvidersAreRefused();
+  void personKeyMatchesTrimmedIds_data();
+  void personKeyMatchesTrimmedIds();
+  void repeatedTitlesAreNumbered_data();
+  void repeatedTitlesAreNumbered();
+  void rowIdentitiesOnlyForOneTable_data();
+  void rowIdentitiesOnlyForOneTable();
+  void passwordHashesNeverLeave_data();
+  void passwordHashesNeverLeave();
+  void onlyOneSelectRuns_data();
+  void onlyOneSelectRuns();
+  void valuesAreBoundNotSpliced_data();
+  void valuesAreBoundNotSpliced();
+
+ private:
+  QString snapshot();
+
+  std::unique_ptr<TestServer> server_;
+  std::unique_ptr<WireClient> admin_;
+};
+
+void ServerReadTest::initTestCase() {
+  server_ = std::make_unique<TestServer>();
+  QVERIFY2(server_->running(), qPrintable(server_->log()));
+  QVERIFY(server_->addAccount(kAdmin, QStringLiteral("管理员"), 0, QStringLiteral("admin")));
+  for (const schema::Table* t : schema::oneRowTables())
+    for (const char* id : {"R1", "R2"})
+      server_->sql(QStringLiteral("insert into \"%1\"(id) values (?)").arg(t->name), {id});
+  server_->sql(QStringLiteral("update info set name='张三', mz='汉族' where id='R1'"));
+  server_->sql(QStringLiteral("update xzzwqk set rzny='200101' where id='R1'"));
+  server_->sql(QStringLiteral("update dnzwqk set rzny_dn='200202' where id='R1'"));
+  admin_ = signedIn(*server_, kAdmin, QStringLiteral("admin"));
+  QVERIFY(admin_);
+}
+
+void ServerReadTest::providersServeWholeTables_data() {
+  QTest::addColumn<QString>("table");
+  for (const schema::Table& t : schema::tables())
+    if (!t.isHistory()) QTest::newRow(qPrintable(providerOf(t))) << t.name;
+}
+
+void ServerReadTest::providersServeWholeTables() {
+  QFETCH(QString, table);
+  const schema::Table& t = *schema::table(table);
+  const Answer<protocol::Packet> packet = admin_->open(provider(providerOf(t)));
+  QVERIFY2(packet.ok(), qPrintable(packet.error));
+  QCOMPARE(packet->columns, t.columnNames());
+  const QList<QVariantList> stored = server_->sql(
+      QStringLiteral("select rid, \"%1\" from \"%2\" order by rid").arg(t.columns[0].name, t.name));
+  QVERIFY(!stored.isEmpty());
+  QCOMPARE(packet->rids, rids(stored));
+  QVariantList firstColumn;
+  for (const QVariantList& row : packet->rows) firstColumn << row.value(0);
+  QCOMPARE(firstColumn, column(stored, 1));
+}
+
+void ServerReadTest::unknownProvidersAreRefused_data() {
+  QTest::addColumn<QString>("name");
+  for (const char* name : {"DataSetProvider_INFO", "dataSetProvider_info", "DataSetProvider_jzgjckh",
+                           "DataSetProvider_counter", "DataSetProvider_user_name",
+                           "DataSetProvider_Search", "DataSetProvider_temp4", "nonsense", ""})
+    QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void ServerReadTest::unknownProvidersAreRefused() {
+  QFETCH(QString, name);
+  protocol::OpenRequest request = provider(name);
+  request.text = QStringLiteral("select 1");
+  const Answer<protocol::Packet> packet = admin_->open(request);
+  QVERIFY(!packet.ok());
+  QCOMPARE(packet.error, QStringLiteral("未知的数据提供者：%1").arg(name));
+}
+
+void ServerReadTest::personKeyMatchesTrimmedIds_data() {
+  const QStringList stored = {"K1", " K1", "K10", "K1  ", "K", "K1\t", "k1", "K1x",
+                              "\tK1 \r\n", "K1 x", "!K1"};
+  for (const QString& id : stored) server_->sql(QStringLiteral("insert into gwxx(id) values (?)"), {id});
+  server_->sql(QStringLiteral("insert into gwxx(id) values (null)"));
+
+  QTest::addColumn<QString>("key");
+  QTest::addColumn<QStringList>("expected");
+  const QStringList k1 = {"K1", " K1", "K1  ", "K1\t", "\tK1 \r\n"};
+  QTest::newRow("exact and blank-padded") << "K1" << k1;
+  QTest::newRow("key itself trimmed") << " K1\t" << k1;
+  QTest::newRow("shorter key") << "K" << QStringList{"K"};
+  QTest::newRow("case counts") << "k1" << QStringList{"k1"};
+  QTest::newRow("inner blank") << "K1 x" << QStringList{"K1 x"};
+  QTest::newRow("no match") << "K2" << QStringList{};
+}
+
+void ServerReadTest::personKeyMatchesTrimmedIds() {
+  QFETCH(QString, key);
+  QFETCH(QStringList, expected);
+  const Answer<protocol::Packet> packet = admin_->open(provider(QStringLiteral("DataSetProvider_gwxx"), key));
+  QVERIFY2(packet.ok(), qPrintable(packet.error));
+  QStringList ids;
+  for (const QVariantList& row : packet->rows) ids << row.value(0).toString();
+  QCOMPARE(ids, expected);
+  QList<qint64> wanted;
+  for (const QString& id : expected)
+    wanted << server_->sql(QStringLiteral("select rid from gwxx where id=?"), {id}).value(0).value(0).toLongLong();
+  QCOMPARE(packet->rids, wanted);
+}
+
+void ServerReadTest::repeatedTitlesAreNumbered_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("columns");
+  QTest::newRow("aliases over a join")
+      << "select xzzwqk.rzny as 任职年月,dnzwqk.rzny_dn as 任职年月,info.name as 姓名,"
+         "info.mz as 姓名 from info,xzzwqk,dnzwqk where info.id=xzzwqk.id and info.id=dnzwqk.id"
+      << QStringList{"任职年月", "任职年月_1", "姓名", "姓名_1"};
+  QTest::newRow("three times") << "select id as a, name as a, mz as a from info"
+                               << QStringList{"a", "a_1", "a_2"};
+  QTest::newRow("suffix already taken") << "select id as x, name as x_1, mz as x from info"
+                                        << QStringList{"x", "x_1", "x_2"};
+}
+
+void ServerReadTest::repeatedTitlesAreNumbered() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, columns);
+  const Answer<protocol::Packet> packet = admin_->select(text);
+  QVERIFY2(packet.ok(), qPrintable(packet.error));
+  QCOMPARE(packet->columns, columns);
+  QVERIFY(!packet->rows.isEmpty());
+}
+
+void ServerReadTest::rowIdentitiesOnlyForOneTable_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("identified");
+  QTest::newRow("select *") << "select * from info" << true;
+  QTest::newRow("distinct, upper case") << "SELECT DISTINCT id, name FROM info" << true;
+  QTest::newRow("rid asked for") << "select rid, id from info" << true;
+  QTest::newRow("join") << schema::queries::kPersonList << false;
+  QTest::newRow("group by") << "select id, max(name) as n from info group by id" << false;
+  QTest::newRow("aggregate") << "select count(*) as n from info" << false;
+  QTest::newRow("table alias") << "select i.id from info i" << false;
+  QTest::newRow("common table") << "with x as (select id from info) select id from x" << false;
+  QTest::newRow("no table") << "select 1 as one" << false;
+}
+
+void ServerReadTest::rowIdentitiesOnlyForOneTable() {
+  QFETCH(QString, text);
+  QFETCH(bool, identified);
+  const Answer<protocol::Packet> packet = admin_->select(text);
+  QVERIFY2(packet.ok(), qPrintable(packet.error));
+  QVERIFY(!packet->columns.contains(QStringLiteral("rid")));
+  QVERIFY(!packet->rows.isEmpty());
+  if (!identified) {
+    QVERIFY(packet->rids.isEmpty());
+    return;
+  }
+  const QList<QVariantList> stored = server_->sql(QStringLiteral("select rid, id from info"));
+  QHash<qint64, QVariant> idOf;
+  for (const QVariantList& row : stored) idOf.insert(row[0].toLongLong(), row[1]);
+  QCOMPARE(packet->rids.size(), packet->rows.size());
+  const qsizetype idColumn = packet->columns.indexOf(QStringLiteral("id"));
+  for (int i = 0; i < packet->rows.size(); ++i)
+    QCOMPARE(packet->rows[i][idColumn], idOf.value(packet->rids[i]));
+}
+
+void ServerReadTest::passwordHashesNeverLeave_data() {
+  QTest::addColumn<QString>("text");  // empty: the provider's own query
+  QTest::addColumn<int>("rows");      // -1: any number
+  QTest::newRow("provider") << QString() << -1;
+  QTest::newRow("column") << "select password from user_name" << -1;
+  QTest::newRow("star") << "select * from user_name" << -1;
+  QTest::newRow("aliased") << "select id, password as p from user_name" << -1;
+  QTest::newRow("expression") << "select substr(password, 1, 9) as p from user_name" << -1;
+  QTest::newRow("subquery") << "select (select password from user_name) as p" << -1;
+  QTest::newRow("aggregate") << "select group_concat(password) as p from user_name" << -1;
+  QTest::newRow("common table")
+      << "with w as (select password from user_name) select * from w" << -1;
+  QTest::newRow("probe by like") << "select id from user_name where password like '$argon2%'" << 0;
+  QTest::newRow("probe by null") << "select id from user_name where password is not null" << 0;
+}
+
+void ServerReadTest::passwordHashesNeverLeave() {
+  QFETCH(QString, text);
+  QFETCH(int, rows);
+  const Answer<protocol::Packet> packet =
+      text.isEmpty() ? admin_->open(provider(QStringLiteral("DataSetProvider_user")))
+                     : admin_->select(text);
+  QVERIFY2(packet.ok(), qPrintable(packet.error));
+  if (rows >= 0) QCOMPARE(packet->rows.size(), rows);
+  for (const QVariantList& row : packet->rows)
+    for (int c = 0; c < row.size(); ++c) {
+      QVERIFY(!row[c].toString().contains(QStringLiteral("$argon2")));
+      if (packet->columns[c] == u"password" || packet->columns[c] == u"p")
+        QVERIFY2(row[c].isNull(), qPrintable(row[c].toString()));
+    }
+  QVERIFY(server_->sql(QStringLiteral("select password from user_name")).value(0).value(0)
+              .toString().startsWith(QStringLiteral("$argon2id$")));
+}
+
+QString ServerReadTest::snapshot() {
+  QStringList parts;
+  for (const QVariantList& row : server_->sql(QStringLiteral(
+           "select type || name from sqlite_master union all select id || ifnull(name,'') from info")))
+    parts << row.value(0).toString();
+  return parts.join(u'|');
+}
+
+void ServerReadTest::onlyOneSelectRuns_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("error");  // empty: the text runs
+  const QString readOnly = QStringLiteral("只允许查询，不能修改数据");
+  const QString oneStatement = QStringLiteral("只允许执行一条查询语句");
+  QTest::newRow("delete") << "delete from info" << readOnly;
+  QTest::newRow("select then delete") << "select 1; delete from info" << oneStatement;
+  QTest::newRow("select then delete;") << "select 1;delete from info;" << oneStatement;
+  QTest::newRow("two selects") << "select 1; select 2" << oneStatement;
+  QTest::newRow("update") << "update info set name='x'" << readOnly;
+  QTest::newRow("insert") << "insert into info(id) values('x')" << readOnly;
+  QTest::newRow("pragma") << "pragma journal_mode=delete" << readOnly;
+  QTest::newRow("attach") << "attach database 'evil.db' as evil" << readOnly;
+  QTest::newRow("drop") << "drop table info" << readOnly;
+  QTest::newRow("create") << "create table evil(a)" << readOnly;
+  QTest::newRow("with delete") << "with d as (select 1) delete from info" << readOnly;
+  QTest::newRow("explain") << "explain select 1" << readOnly;
+  QTest::newRow("values") << "values (1)" << readOnly;
+  QTest::newRow("leading comment hides delete") << "/* select */ delete from info" << readOnly;
+  QTest::newRow("trailing blanks, semicolons, comment") << "select id from info ; ;\n-- done" << QString();
+  QTest::newRow("comment holding a delete") << "select id from info -- ; delete from info" << QString();
+}
+
+void ServerReadTest::onlyOneSelectRuns() {
+  QFETCH(QString, text);
+  QFETCH(QString, error);
+  const QString before = snapshot();
+  const Answer<protocol::Packet> packet = admin_->select(text);
+  if (error.isEmpty()) {
+    QVERIFY2(packet.ok(), qPrintable(packet.error));
+  } else {
+    QVERIFY(!packet.ok());
+    QCOMPARE(packet.error, error);
+  }
+  QCOMPARE(snapshot(), before);
+  QVERIFY(!QFileInfo::exists(QFileInfo(server_->dbPath()).dir().filePath(QStringLiteral("evil.db"))));
+}
+
+void ServerReadTest::valuesAreBoundNotSpliced_data() {
+  QTest::addColumn<QVariantList>("params");
+  QTest::addColumn<int>("rows");  // -1: refused
+  QTest::newRow("plain") << QVariantList{"R1"} << 1;
+  QTest::newRow("quote trick") << QVariantList{"R1' or '1'='1"} << 0;
+  QTest::newRow("statement trick") << QVariantList{"x'; delete from info; --"} << 0;
+  QTest::newRow("too few") << QVariantList{} << -1;
+  QTest::newRow("too many") << QVariantList{"R1", "R2"} << -1;
+}
+
+void ServerReadTest::valuesAreBoundNotSpliced() {
+  QFETCH(QVariantList, params);
+  QFETCH(int, rows);
+  const QString before = snapshot();
+  const Answer<protocol::Packet> packet =
+      admin_->select(QStringLiteral("select name from info where id=?"), params);
+  if (rows < 0) {
+    QVERIFY(packet.error.startsWith(QStringLiteral("查询参数个数不符")));
+  } else {
+    QVERIFY2(packet.ok(), qPrintable(packet.error));
+    QCOMPARE(packet->rows.size(), rows);
+  }
+  QCOMPARE(snapshot(), before);
+}
+
+QTEST_GUILESS_MAIN(ServerReadTest)
+#include "tst_server_read.moc"

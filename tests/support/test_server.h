@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariantList>
+
+// A real staffinfo-server ($STAFFINFO_SERVER_BIN) on a free loopback port, for one test.
+// The constructor returns once the server accepts connections (or has failed to start: see
+// running()); the destructor stops it. The database lives in a fresh temporary folder unless a
+// path is given.
+class TestServer {
+ public:
+  explicit TestServer(const QString& dbPath = QString());
+  ~TestServer();
+  TestServer(const TestServer&) = delete;
+  TestServer& operator=(const TestServer&) = delete;
+
+  QString host() const { return QStringLiteral("127.0.0.1"); }
+  quint16 port() const { return port_; }
+  QString dbPath() const { return dbPath_; }
+  bool running() const;
+
+  // Runs `staffinfo-server add-account` on the database (the password goes to its standard
+  // input). True when it succeeded.
+  bool addAccount(const QString& id, const QString& name, int role, const QString& password);
+
+  // Runs one statement directly on the database file with `params` bound to its `?` marks and
+  // returns its rows: for setting up states the server would not make, and for checking what
+  // the server cannot show. A failing statement aborts the test program with the reason.
+  QList<QVariantList> sql(const QString& statement, const QVariantList& params = {});
+
+  // What the server wrote to standard error so far.
+  QString log() const;
+
+  // Path of the server program.
+  static QString binary();
+
+ private:
+  QTemporaryDir dir_;
+  QString dbPath_;
+  QString logPath_;
+  QProcess process_;
+  quint16 port_ = 0;
+};
