@@ -2,8 +2,10 @@
 #include <QHostAddress>
 #include <QTextStream>
 #include <cstdio>
+#include <sys/resource.h>
 
 #include "bench/generator.h"
+#include "schema/values.h"
 #include "server/accounts.h"
 #include "server/cli.h"
 #include "server/listener.h"
@@ -19,7 +21,18 @@ int fail(const QString& reason) {
   return 1;
 }
 
+// Each connection holds a socket and two database handles with their journal files: the usual
+// soft limit of 1024 open files would run out before the connection cap.
+void raiseOpenFileLimit() {
+  rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
 int serve(const Command& command) {
+  raiseOpenFileLimit();
   Listener listener(command.database);
   const QHostAddress address =
       command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(command.host);
@@ -42,7 +55,7 @@ int addAccountFromInput(Storage& storage, const Command& command) {
     return fail(QStringLiteral("add-account reads the password from standard input"));
   if (Status s = addAccount(storage, command.id, command.name, command.role, password); !s)
     return fail(s.error());
-  logLine(QStringLiteral("account %1 written, role %2").arg(command.id.trimmed()).arg(command.role));
+  logLine(QStringLiteral("account %1 written, role %2").arg(schema::trim(command.id)).arg(command.role));
   return 0;
 }
 

@@ -21,7 +21,11 @@ class [[nodiscard]] Result {
 
   bool ok() const { return std::holds_alternative<T>(state_); }
   explicit operator bool() const { return ok(); }
-  const QString& error() const { return std::get<Error>(state_).reason; }
+  // The reason of a failure; empty on success.
+  const QString& error() const {
+    static const QString none;
+    return ok() ? none : std::get<Error>(state_).reason;
+  }
 
   T& operator*() { return std::get<T>(state_); }
   const T& operator*() const { return std::get<T>(state_); }

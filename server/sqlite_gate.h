@@ -32,10 +32,15 @@ class SelectGate {
   SelectGate(const SelectGate&) = delete;
   SelectGate& operator=(const SelectGate&) = delete;
 
+  enum class Use {
+    Run,       // the statement will be run: password hashes read as null
+    Describe,  // only its columns are wanted: origins stay visible, no statement is returned
+  };
+
   // Accepts exactly one statement starting with SELECT or WITH that SQLite holds read-only.
   // Rows get identities when the text reads exactly one schema table, does not group rows, and
   // `T.rid` can be put first among its result columns.
-  Result<CheckedSelect> check(const QString& text);
+  Result<CheckedSelect> check(const QString& text, Use use);
 
   // Starts the time limit of the next run on the handle.
   void startClock();
@@ -51,6 +56,7 @@ class SelectGate {
   QSet<QString> tablesRead_;
   bool aggregates_ = false;
   bool denied_ = false;
+  bool blankPasswords_ = true;
   QDeadlineTimer deadline_{QDeadlineTimer::Forever};
 };
 

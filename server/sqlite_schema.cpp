@@ -7,7 +7,9 @@ namespace server::sqlite {
 namespace {
 
 QString createTable(const schema::Table& table) {
-  QStringList parts{QStringLiteral("rid INTEGER PRIMARY KEY")};
+  // AUTOINCREMENT: a deleted row's identity is never given to a new row, so a stale change can
+  // never land on a row it was not read from.
+  QStringList parts{QStringLiteral("rid INTEGER PRIMARY KEY AUTOINCREMENT")};
   for (const schema::Column& c : table.columns)
     parts << quoted(c.name) + QLatin1StringView(c.kind == schema::Kind::Integer ? " INTEGER" : " TEXT");
   if (table.isHistory()) parts << QStringLiteral("UNIQUE(\"id_num\")");

@@ -5,8 +5,8 @@
 
 #include "schema/tables.h"
 
-// The SQLite form of the schema. Every table starts with `rid INTEGER PRIMARY KEY`, the hidden
-// row identity; integer columns are INTEGER, all others TEXT.
+// The SQLite form of the schema. Every table starts with `rid INTEGER PRIMARY KEY AUTOINCREMENT`,
+// the hidden row identity, never reused; integer columns are INTEGER, all others TEXT.
 namespace server::sqlite {
 
 // The statements that create whatever is missing: tables, the index on `id` of every table that

@@ -84,7 +84,7 @@ Result<protocol::Packet> SqliteStorage::readTable(const schema::Table& table,
 }
 
 Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVariantList& params) {
-  Result<sqlite::CheckedSelect> checked = gate_.check(text);
+  Result<sqlite::CheckedSelect> checked = gate_.check(text, sqlite::SelectGate::Use::Run);
   if (!checked) return Error{checked.error()};
   const int wanted = sqlite3_bind_parameter_count(checked->statement.get());
   if (wanted != params.size())
@@ -97,7 +97,7 @@ Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVaria
 }
 
 Result<SelectShape> SqliteStorage::describe(const QString& text) {
-  Result<sqlite::CheckedSelect> checked = gate_.check(text);
+  Result<sqlite::CheckedSelect> checked = gate_.check(text, sqlite::SelectGate::Use::Describe);
   if (!checked) return Error{checked.error()};
   return SelectShape{checked->table, checked->storedColumns};
 }

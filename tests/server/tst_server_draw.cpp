@@ -1,0 +1,108 @@
+// History numbers: drawn above both the counter and every stored id_num, never twice, even for
+// clients drawing and inserting at the same moment.
+#include <QThread>
+#include <QtTest>
+
+#include "schema/queries.h"
+#include "tests/server/requests.h"
+
+using namespace requests;
+
+namespace {
+
+const QString kAdmin = QStringLiteral("110000000000000000");
+constexpr int kClients = 2;
+constexpr int kRowsPerClient = 25;
+
+}  // namespace
+
+class ServerDrawTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void drawPassesStoredNumbers();
+  void drawOnlyForHistoryTables_data();
+  void drawOnlyForHistoryTables();
+  void concurrentClientsGetDistinctNumbers();
+
+ private:
+  std::unique_ptr<TestServer> server_;
+  std::unique_ptr<WireClient> admin_;
+};
+
+void ServerDrawTest::initTestCase() {
+  server_ = std::make_unique<TestServer>();
+  QVERIFY2(server_->running(), qPrintable(server_->log()));
+  QVERIFY(server_->addAccount(kAdmin, QStringLiteral("管理员"), 0, QStringLiteral("admin")));
+  admin_ = signedIn(*server_, kAdmin, QStringLiteral("admin"));
+  QVERIFY(admin_);
+}
+
+void ServerDrawTest::drawPassesStoredNumbers() {
+  server_->sql(QStringLiteral("insert into grll(id_num, id) values (100, 'x')"));
+  QCOMPARE(admin_->draw(QStringLiteral("grll")).value, std::optional<qint64>(101));
+  server_->sql(QStringLiteral("update counter set grll = 200"));
+  QCOMPARE(admin_->draw(QStringLiteral("grll")).value, std::optional<qint64>(201));
+  QCOMPARE(server_->sql(QStringLiteral("select grll from counter")), (QList<QVariantList>{{201}}));
+}
+
+void ServerDrawTest::drawOnlyForHistoryTables_data() {
+  QTest::addColumn<QString>("table");
+  for (const char* name : {"info", "counter", "user_name", "JZGJCKH", "nosuch", ""})
+    QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void ServerDrawTest::drawOnlyForHistoryTables() {
+  QFETCH(QString, table);
+  const QList<QVariantList> counter = server_->sql(QStringLiteral("select * from counter"));
+  const Answer<qint64> reply = admin_->draw(table);
+  QVERIFY(!reply.ok());
+  QVERIFY2(reply.error.contains(QStringLiteral("不是记录表")), qPrintable(reply.error));
+  QCOMPARE(server_->sql(QStringLiteral("select * from counter")), counter);
+}
+
+void ServerDrawTest::concurrentClientsGetDistinctNumbers() {
+  const schema::queries::HistoryQueries& q = schema::queries::history(u"jnpx");
+  QList<qint64> drawn[kClients];
+  QString failures[kClients];
+  QList<QThread*> threads;
+  for (int c = 0; c < kClients; ++c) {
+    threads << QThread::create([&, c] {
+      std::unique_ptr<WireClient> client = signedIn(*server_, kAdmin, QStringLiteral("admin"));
+      if (!client) {
+        failures[c] = QStringLiteral("sign-in failed");
+        return;
+      }
+      const QString person = QStringLiteral("P%1").arg(c);
+      const protocol::OpenRequest source = command(q.writeBack, {person}, QStringLiteral("DataSetProvider_search"));
+      for (int i = 0; i < kRowsPerClient && failures[c].isEmpty(); ++i) {
+        const Answer<qint64> number = client->draw(q.table);
+        const Answer<protocol::ApplyReply> inserted =
+            number.ok() ? client->apply(apply(source, {insert({{"id_num", *number}, {"id", person}})}))
+                        : Answer<protocol::ApplyReply>{std::nullopt, number.error};
+        if (!inserted.ok()) failures[c] = inserted.error;
+        else drawn[c] << *number;
+      }
+    });
+    threads.back()->start();
+  }
+  for (QThread* thread : threads) {
+    QVERIFY(thread->wait(120000));
+    delete thread;
+  }
+  for (const QString& failure : failures) QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+  QList<qint64> all = drawn[0] + drawn[1];
+  std::sort(all.begin(), all.end());
+  QCOMPARE(all.size(), kClients * kRowsPerClient);
+  QCOMPARE(std::adjacent_find(all.begin(), all.end()), all.end());
+  QList<qint64> stored;
+  for (const QVariantList& row : server_->sql(QStringLiteral("select id_num from jnpx order by id_num")))
+    stored << row[0].toLongLong();
+  QCOMPARE(stored, all);
+  QCOMPARE(server_->sql(QStringLiteral("select jnpx from counter")).value(0).value(0).toLongLong(), all.last());
+}
+
+QTEST_GUILESS_MAIN(ServerDrawTest)
+#include "tst_server_draw.moc"

@@ -1,0 +1,148 @@
+// Bad bytes on one connection end that connection only; the greeting is checked; the number of
+// connections is capped.
+#include <QRandomGenerator>
+#include <QtEndian>
+#include <QtTest>
+
+#include "protocol/frame.h"
+#include "tests/server/requests.h"
+
+using namespace requests;
+
+namespace {
+
+const QString kAdmin = QStringLiteral("110000000000000000");
+
+QByteArray header(quint32 length) {
+  QByteArray bytes(4, Qt::Uninitialized);
+  qToBigEndian(length, bytes.data());
+  return bytes;
+}
+
+QByteArray frameOf(const QByteArray& body) { return header(quint32(body.size())) + body; }
+
+}  // namespace
+
+class ServerFramesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void badBytesEndOnlyThatConnection_data();
+  void badBytesEndOnlyThatConnection();
+  void stalledFrameBlocksNobody();
+  void greetingIsChecked_data();
+  void greetingIsChecked();
+  void connectionsAreCapped();
+
+ private:
+  void verifyServing();
+
+  std::unique_ptr<TestServer> server_;
+  std::unique_ptr<WireClient> bystander_;
+};
+
+void ServerFramesTest::initTestCase() {
+  server_ = std::make_unique<TestServer>();
+  QVERIFY2(server_->running(), qPrintable(server_->log()));
+  QVERIFY(server_->addAccount(kAdmin, QStringLiteral("管理员"), 0, QStringLiteral("admin")));
+  bystander_ = signedIn(*server_, kAdmin, QStringLiteral("admin"));
+  QVERIFY(bystander_);
+}
+
+// The connection that was there all along still works, and so does a new one.
+void ServerFramesTest::verifyServing() {
+  QVERIFY(server_->running());
+  QVERIFY(bystander_->open(provider(QStringLiteral("DataSetProvider_count"))).ok());
+  WireClient fresh;
+  QVERIFY(fresh.connectTo(server_->host(), server_->port()));
+  QVERIFY(fresh.signIn(kAdmin, QStringLiteral("admin")).ok());
+}
+
+void ServerFramesTest::badBytesEndOnlyThatConnection_data() {
+  QTest::addColumn<bool>("signIn");
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<bool>("hangUp");  // the client closes after sending; else the server must
+  QByteArray random(4096, Qt::Uninitialized);
+  QRandomGenerator generator(7);
+  for (char& b : random) b = char(generator.bounded(256));
+  QTest::newRow("truncated frame") << false << (header(100) + QByteArray(10, 'x')) << true;
+  QTest::newRow("random bytes") << false << random << false;
+  QTest::newRow("random bytes, signed in") << true << random << false;
+  QTest::newRow("huge length") << true << (header(0xFFFFFFF0u) + "abc") << false;
+  QTest::newRow("over the limit") << true << header(protocol::kMaxFrameBytes + 1) << false;
+  QTest::newRow("big before sign-in") << false << header(1024 * 1024) << false;
+  QTest::newRow("not CBOR") << true << frameOf(QByteArray(16, '\xff')) << false;
+  QTest::newRow("CBOR but not a map") << true << frameOf(QCborValue(QCborArray{1, 2}).toCbor()) << false;
+  QTest::newRow("empty frame") << false << header(0) << false;
+}
+
+void ServerFramesTest::badBytesEndOnlyThatConnection() {
+  QFETCH(bool, signIn);
+  QFETCH(QByteArray, bytes);
+  QFETCH(bool, hangUp);
+  {
+    WireClient bad;
+    QVERIFY(bad.connectTo(server_->host(), server_->port()));
+    if (signIn) QVERIFY(bad.signIn(kAdmin, QStringLiteral("admin")).ok());
+    QVERIFY(bad.sendRaw(bytes));
+    if (!hangUp) QVERIFY(bad.waitForClosed(10000));
+  }
+  verifyServing();
+}
+
+void ServerFramesTest::stalledFrameBlocksNobody() {
+  WireClient stalled;
+  QVERIFY(stalled.connectTo(server_->host(), server_->port()));
+  QVERIFY(stalled.sendRaw(header(50) + "partial"));
+  verifyServing();
+}
+
+void ServerFramesTest::greetingIsChecked_data() {
+  QTest::addColumn<QCborMap>("greeting");
+  QTest::addColumn<QString>("error");
+  QTest::newRow("other object") << protocol::Hello{QStringLiteral("rirev.other"), 1}.toCbor()
+                                << "服务器对象不存在：rirev.other";
+  QTest::newRow("other version") << protocol::Hello{protocol::kServerObject, 2}.toCbor()
+                                 << "协议版本不受支持：2";
+  QTest::newRow("sign-in first") << protocol::SignInRequest{kAdmin, QStringLiteral("admin")}.toCbor()
+                                 << "连接须以 hello 开始";
+}
+
+void ServerFramesTest::greetingIsChecked() {
+  QFETCH(QCborMap, greeting);
+  QFETCH(QString, error);
+  WireClient client;
+  QVERIFY(client.connectTo(server_->host(), server_->port(), false));
+  const std::optional<QCborMap> reply = client.call(greeting);
+  QVERIFY(reply);
+  QCOMPARE(protocol::replyError(*reply), std::optional<QString>(error));
+  QVERIFY(client.waitForClosed(10000));
+}
+
+void ServerFramesTest::connectionsAreCapped() {
+  constexpr int kCap = 256;
+  std::vector<std::unique_ptr<WireClient>> clients;
+  // The bystander holds one place already.
+  while (int(clients.size()) < kCap - 1) {
+    clients.push_back(std::make_unique<WireClient>());
+    QVERIFY(clients.back()->connectTo(server_->host(), server_->port()));
+  }
+  WireClient extra;
+  QVERIFY(extra.connectTo(server_->host(), server_->port(), false));
+  const std::optional<QCborMap> refusal = extra.readReply();
+  QVERIFY(refusal);
+  QCOMPARE(protocol::replyError(*refusal), std::optional<QString>(QStringLiteral("服务器连接数已满，请稍后再试")));
+  QVERIFY(extra.waitForClosed(10000));
+
+  clients.clear();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    WireClient again;
+    if (again.connectTo(server_->host(), server_->port())) break;
+    QTest::qWait(50);
+  }
+  verifyServing();
+}
+
+QTEST_GUILESS_MAIN(ServerFramesTest)
+#include "tst_server_frames.moc"

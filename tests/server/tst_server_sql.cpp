@@ -1,0 +1,144 @@
+// The server's SQL pieces on their own: the SQLite schema, the indexed person-key condition,
+// the reading of a text's leading keywords, and packet column names.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "server/column_names.h"
+#include "server/sql_text.h"
+#include "server/sqlite_db.h"
+#include "server/sqlite_schema.h"
+#include "server/storage.h"
+
+using namespace server;
+
+class ServerSqlTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void schemaIsIdempotent();
+  void personKeyUsesTheIdIndex_data();
+  void personKeyUsesTheIdIndex();
+  void resultColumnsStart_data();
+  void resultColumnsStart();
+  void groupsRows_data();
+  void groupsRows();
+  void uniqueColumnNames_data();
+  void uniqueColumnNames();
+
+ private:
+  QTemporaryDir dir_;
+  QString path_;
+};
+
+void ServerSqlTest::initTestCase() {
+  path_ = dir_.filePath(QStringLiteral("unit.db"));
+  Result<std::unique_ptr<Storage>> storage = openStorage(path_);
+  QVERIFY2(storage.ok(), qPrintable(storage.error()));
+  QVERIFY((*storage)->ensureSchema().ok());
+}
+
+void ServerSqlTest::schemaIsIdempotent() {
+  Result<std::unique_ptr<Storage>> again = openStorage(path_);
+  QVERIFY(again.ok());
+  QVERIFY((*again)->ensureSchema().ok());
+  Result<protocol::Packet> counter = (*again)->readTable(*schema::table(schema::kCounter), std::nullopt);
+  QVERIFY(counter.ok());
+  QCOMPARE(counter->rows, (QList<QVariantList>{QVariantList(6, qint64(0))}));
+  Result<sqlite::Handle> db = sqlite::Handle::open(path_, sqlite::Handle::Mode::ReadOnly);
+  QVERIFY(db.ok());
+  for (const schema::Table& t : schema::tables()) {
+    Result<sqlite::Statement> info = db->prepare(QStringLiteral("select name, type, pk from pragma_table_info('%1')").arg(t.name));
+    QVERIFY(info.ok());
+    QStringList columns;
+    while (sqlite3_step(info->get()) == SQLITE_ROW) {
+      const QString name = info->column(0).toString();
+      const QString type = info->column(1).toString();
+      columns << name;
+      if (name == u"rid") QCOMPARE(info->column(2), QVariant(qint64(1)));
+      else QCOMPARE(type, QLatin1StringView(t.column(name)->kind == schema::Kind::Integer ? "INTEGER" : "TEXT"));
+    }
+    QCOMPARE(columns, QStringList{"rid"} + t.columnNames());
+  }
+}
+
+void ServerSqlTest::personKeyUsesTheIdIndex_data() {
+  QTest::addColumn<QString>("table");
+  for (const schema::Table& t : schema::tables())
+    if (t.column(u"id")) QTest::newRow(qPrintable(t.name)) << t.name;
+}
+
+void ServerSqlTest::personKeyUsesTheIdIndex() {
+  QFETCH(QString, table);
+  Result<sqlite::Handle> db = sqlite::Handle::open(path_, sqlite::Handle::Mode::ReadOnly);
+  QVERIFY(db.ok());
+  Result<sqlite::Statement> plan = db->prepare(
+      QStringLiteral("explain query plan select rid from \"%1\" where %2")
+          .arg(table, sqlite::personKeyCondition(*schema::table(table))));
+  QVERIFY2(plan.ok(), qPrintable(plan.error()));
+  int searches = 0;
+  while (sqlite3_step(plan->get()) == SQLITE_ROW) {
+    const QString step = plan->column(3).toString();
+    QVERIFY2(!step.startsWith(QStringLiteral("SCAN")), qPrintable(step));
+    if (step.contains(QStringLiteral("INDEX %1_id").arg(table))) ++searches;
+  }
+  QCOMPARE(searches, 3);
+}
+
+void ServerSqlTest::resultColumnsStart_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<int>("start");  // -1: none
+  QTest::newRow("select") << "select a from t" << 6;
+  QTest::newRow("distinct, upper case") << "SELECT DISTINCT a FROM t" << 15;
+  QTest::newRow("all") << "select all a from t" << 10;
+  QTest::newRow("comment between") << "select/*x*/distinct a" << 19;
+  QTest::newRow("leading blanks and comment") << " -- note\n select a" << 16;
+  QTest::newRow("column named distinctly") << "select distinctly from t" << 6;
+  QTest::newRow("with") << "with x as (select 1) select * from x" << -1;
+  QTest::newRow("quoted") << "'select' a" << -1;
+  QTest::newRow("empty") << "" << -1;
+}
+
+void ServerSqlTest::resultColumnsStart() {
+  QFETCH(QString, text);
+  QFETCH(int, start);
+  const std::optional<qsizetype> found = sqltext::resultColumnsStart(text);
+  QCOMPARE(found ? int(*found) : -1, start);
+}
+
+void ServerSqlTest::groupsRows_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("groups");
+  QTest::newRow("group by") << "select a from t GROUP  BY a" << true;
+  QTest::newRow("no grouping") << "select a from t where b=1" << false;
+  QTest::newRow("in a string") << "select 'group by' from t" << false;
+  QTest::newRow("quoted name") << "select \"group\" from t" << false;
+  QTest::newRow("in a comment") << "select a from t -- group by a" << false;
+  QTest::newRow("part of a name") << "select group_id from t" << false;
+}
+
+void ServerSqlTest::groupsRows() {
+  QFETCH(QString, text);
+  QFETCH(bool, groups);
+  QCOMPARE(sqltext::groupsRows(text), groups);
+}
+
+void ServerSqlTest::uniqueColumnNames_data() {
+  QTest::addColumn<QStringList>("names");
+  QTest::addColumn<QStringList>("unique");
+  QTest::newRow("no repeats") << QStringList{"a", "b"} << QStringList{"a", "b"};
+  QTest::newRow("three times") << QStringList{"a", "a", "a"} << QStringList{"a", "a_1", "a_2"};
+  QTest::newRow("two names repeated") << QStringList{"任职年月", "取得时间", "任职年月", "取得时间"}
+                                      << QStringList{"任职年月", "取得时间", "任职年月_1", "取得时间_1"};
+  QTest::newRow("suffix given later") << QStringList{"a", "a", "a_1"} << QStringList{"a", "a_2", "a_1"};
+  QTest::newRow("case differs") << QStringList{"ID", "id"} << QStringList{"ID", "id"};
+}
+
+void ServerSqlTest::uniqueColumnNames() {
+  QFETCH(QStringList, names);
+  QFETCH(QStringList, unique);
+  QCOMPARE(server::uniqueColumnNames(names), unique);
+}
+
+QTEST_GUILESS_MAIN(ServerSqlTest)
+#include "tst_server_sql.moc"
