@@ -364,6 +364,19 @@ class JlkhTest : public QObject {
     QCOMPARE(counter("jzgjckh"), mine + theirs);
   }
 
+  // Last: signs in again as the ordinary user, who saves their own page.
+  void anOrdinaryUserSavesTheirOwnRows() {
+    fixture_.restart();
+    fixture_.signIn(kPerson, QStringLiteral("pw"));
+    QCOMPARE(SignIn::state().role, std::optional<int>(2));
+    open(kPerson, true);
+    QVERIFY(form()->BitBtn4->isHidden());
+    addGoodRow(Jnpx);
+    save();
+    QCOMPARE(fixture_.dialogs.messages, QStringList{kDone});
+    QCOMPARE(stored("jnpx", "end_sj"), (QList<QVariantList>{{1, kMonth}}));
+  }
+
  private:
   QList<QVariantList> sql(const QString& statement, const QVariantList& params = {}) {
     return fixture_.server.sql(statement, params);
