@@ -42,13 +42,17 @@ const QList<records::Control<P>>& controls() {
       {&P::Edit12, edit("Edit12", "参加党派时间", "info", "dpsj", kYearMonthHint)},
       {&P::Edit30, edit("Edit30", "出生日期", "info", "date", kYearMonthHint)},
 
-      {&P::edit13, combo("edit13", "最高学历", "wycd", "zgxl", choices::education(), "大学本科毕业")},
+      {&P::edit13,
+       combo("edit13", "最高学历", "wycd", "zgxl", choices::education(), "大学本科毕业")},
       {&P::Edit14, edit("Edit14", "获得最高学历的院校和机构", "wycd", "xljg")},
       {&P::Edit15, edit("Edit15", "获得最高学位的院校和机构", "wycd", "xwjg")},
       {&P::edit16, combo("edit16", "最高学位", "wycd", "zgxw", choices::degree(), "工学学士学位")},
-      {&P::edit17, combo("edit17", "第一学历专业", "wycd", "dyxlzy", choices::major(), "计算机科学教育")},
-      {&P::edit18, combo("edit18", "最高学历专业", "wycd", "zgxlzy", choices::major(), "计算机科学教育")},
-      {&P::edit19, combo("edit19", "第一学历", "wycd", "dyxl", choices::education(), "大学本科毕业")},
+      {&P::edit17,
+       combo("edit17", "第一学历专业", "wycd", "dyxlzy", choices::major(), "计算机科学教育")},
+      {&P::edit18,
+       combo("edit18", "最高学历专业", "wycd", "zgxlzy", choices::major(), "计算机科学教育")},
+      {&P::edit19,
+       combo("edit19", "第一学历", "wycd", "dyxl", choices::education(), "大学本科毕业")},
       {&P::edit20, combo("edit20", "普通话等级", "wycd", "pthdj", choices::mandarin(), "二级乙等")},
 
       {&P::Edit21, edit("Edit21", "电话", "other_info", "tel")},
@@ -67,7 +71,8 @@ const QList<records::Control<P>>& controls() {
 const QList<records::DateTest<P>>& dateTests() {
   static const QList<records::DateTest<P>> tests = {
       {&P::Edit12, &P::Edit12Exit,
-       QStringLiteral("输入的党派时间的格式不正确！格式是年月，如：198001。需要6位数字！请重新输入！"),
+       QStringLiteral(
+           "输入的党派时间的格式不正确！格式是年月，如：198001。需要6位数字！请重新输入！"),
        &P::edit4, QStringLiteral("群众"), false},
       {&P::Edit30, &P::Edit30Exit,
        QStringLiteral(

@@ -28,16 +28,19 @@ const QList<records::Control<P>>& controls() {
       {&P::Edit4, inLine("Edit4", "来源地区", "省", "gzdd", "ly_shen")},
       {&P::Edit5, edit("Edit5", "工龄", "gzdd", "gn", QStringLiteral("(2014-参加工作年+1)"))},
       {&P::Edit6, edit("Edit6", "教龄", "gzdd", "jn", QStringLiteral("(工龄-1)"))},
-      {&P::edit7, combo("edit7", "进校方式", "gzdd", "jxfs", choices::joinWay(), "录用师范类应届毕业生")},
+      {&P::edit7,
+       combo("edit7", "进校方式", "gzdd", "jxfs", choices::joinWay(), "录用师范类应届毕业生")},
       {&P::edit8, combo("edit8", "来源地区类别", "gzdd", "ly_lb", choices::originKind(), "城市")},
       {&P::Edit23, inLine("Edit23", "来源地区", "市", "gzdd", "ly_shi")},
 
-      {&P::edit9, combo("edit9", "岗位资格证书", "gwxx", "gwzgzs", choices::certificate(), "高级中学教师资格")},
+      {&P::edit9, combo("edit9", "岗位资格证书", "gwxx", "gwzgzs", choices::certificate(),
+                        "高级中学教师资格")},
       {&P::Edit10, edit("Edit10", "证书颁发日期", "gwxx", "zszq", kYearMonthHint)},
       {&P::Edit11, edit("Edit11", "证书编号", "gwxx", "zsbh")},
       {&P::Edit12, edit("Edit12", "资格认定机构", "gwxx", "zgjg")},
 
-      {&P::edit13, combo("edit13", "任教学科", "rjxx", "rjxk", choices::teachingSubject(), "高中信息技术")},
+      {&P::edit13,
+       combo("edit13", "任教学科", "rjxx", "rjxk", choices::teachingSubject(), "高中信息技术")},
       {&P::Edit14, edit("Edit14", "周平均课时数", "rjxx", "kss")},
       {&P::Edit24, edit("Edit24", "班主任工作年限", "rjxx", "bzrgznx")},
 
@@ -47,7 +50,8 @@ const QList<records::Control<P>>& controls() {
       {&P::edit17, combo("edit17", "党内职务", "dnzwqk", "dnzw", choices::partyPost(), "无")},
       {&P::Edit18, edit("Edit18", "任职年月", "dnzwqk", "rzny_dn", kYearMonthHint)},
 
-      {&P::edit19, combo("edit19", "专业技术职务1", "zyjs", "zyjszc", choices::title(), "未定职级")},
+      {&P::edit19,
+       combo("edit19", "专业技术职务1", "zyjs", "zyjszc", choices::title(), "未定职级")},
       {&P::Edit20, edit("Edit20", "取得时间", "zyjs", "sj", kYearMonthHint)},
 
       {&P::edit21, combo("edit21", "工人技术等级", "grjs", "grjsdj", choices::workerGrade(), "无")},

@@ -205,8 +205,7 @@ void RecordPage::saveRows(const QString& key) {
     for (const Input& input : std::as_const(inputs_)) {
       const Field& f = input.field;
       if (f.table != group.table) continue;
-      const QString value =
-          f.column == kId ? key : schema::storedValue(textOf(input.widget));
+      const QString value = f.column == kId ? key : schema::storedValue(textOf(input.widget));
       rows.setField(f.column, adjustStored(f.column, found, value));
     }
     rows.post();

@@ -35,7 +35,7 @@ struct Field {
 // Binds a Field to the page member that holds its control.
 template <class Page>
 struct Control {
-  std::variant<QLineEdit* Page::*, QComboBox* Page::*> member;
+  std::variant<QLineEdit * Page::*, QComboBox * Page::*> member;
   Field field;
 };
 
@@ -88,8 +88,8 @@ class RecordPage : public Form {
   template <class Page>
   void addDateTests(Page* page, const QList<DateTest<Page>>& tests) {
     for (const DateTest<Page>& t : tests)
-      watchDate({page->*t.box, t.message, t.exemptBy ? page->*t.exemptBy : nullptr,
-                 t.exemptText, t.trimExempt, [page, h = t.handler] { (page->*h)(); }});
+      watchDate({page->*t.box, t.message, t.exemptBy ? page->*t.exemptBy : nullptr, t.exemptText,
+                 t.trimExempt, [page, h = t.handler] { (page->*h)(); }});
   }
 
   // Lays out one group box per table, in order, with the buttons in a bar under them; the
