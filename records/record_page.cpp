@@ -11,6 +11,7 @@
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "schema/values.h"
 #include "shell/dialogs.h"
@@ -50,9 +51,12 @@ class ClickSwallower : public QObject {
     switch (event->type()) {
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
-        if (!pressEaten_) return pressEaten_ = true;
-        finish();
-        return false;
+        if (pressEaten_) {
+          finish();
+          return false;
+        }
+        pressEaten_ = true;
+        return true;
       case QEvent::MouseButtonRelease:
         finish();
         return pressEaten_;
