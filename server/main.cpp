@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -33,6 +34,8 @@ void raiseOpenFileLimit() {
 
 int serve(const Command& command) {
   raiseOpenFileLimit();
+  // A client that vanishes while its reply is being written must not end the server.
+  std::signal(SIGPIPE, SIG_IGN);
   Listener listener(command.database);
   const QHostAddress address =
       command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(command.host);

@@ -1,0 +1,148 @@
+// Times what a user waits for when a dataset opens: request → decoded packet through the real
+// server, beside sqlite3 alone reading the same rows. Prints figures; never fails on speed.
+//
+//   bench_open [N]   N = 1000, 10000 or 100000 demo persons; all three when not given
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+
+#include "bench/generator.h"
+#include "schema/queries.h"
+#include "schema/tables.h"
+#include "tests/support/test_server.h"
+#include "tests/support/wire_client.h"
+
+namespace {
+
+// Median of a few runs, in milliseconds; -1 when a run failed.
+double medianMs(int runs, const std::function<bool()>& run) {
+  QList<double> times;
+  for (int i = 0; i < runs; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    if (!run()) return -1;
+    times << timer.nsecsElapsed() / 1e6;
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// sqlite3 alone: prepare, step every row, read every column.
+bool rawRead(sqlite3* db, const QString& sql, const QString& param) {
+  sqlite3_stmt* statement = nullptr;
+  const QByteArray text = sql.toUtf8();
+  if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
+    return false;
+  const QByteArray value = param.toUtf8();
+  if (!param.isEmpty()) sqlite3_bind_text(statement, 1, value.constData(), int(value.size()), SQLITE_STATIC);
+  const int columns = sqlite3_column_count(statement);
+  qint64 bytes = 0;
+  while (sqlite3_step(statement) == SQLITE_ROW)
+    for (int c = 0; c < columns; ++c)
+      if (sqlite3_column_type(statement, c) == SQLITE_INTEGER) bytes += sqlite3_column_int64(statement, c) & 1;
+      else if (sqlite3_column_text(statement, c)) bytes += sqlite3_column_bytes(statement, c);
+  sqlite3_finalize(statement);
+  return bytes >= 0;
+}
+
+struct Case {
+  QString label;
+  protocol::OpenRequest request;
+  QString rawSql;
+  QString rawParam;
+};
+
+QList<Case> cases(const QString& person) {
+  QList<Case> all;
+  for (const schema::Table* t : schema::oneRowTables()) {
+    protocol::OpenRequest r;
+    r.provider = QStringLiteral("DataSetProvider_") + t->name;
+    all << Case{r.provider, r, QStringLiteral("select * from \"%1\" order by rid").arg(t->name), {}};
+  }
+  protocol::OpenRequest accounts;
+  accounts.provider = QStringLiteral("DataSetProvider_user");
+  all << Case{accounts.provider, accounts, QStringLiteral("select * from user_name order by rid"), {}};
+  protocol::OpenRequest keyed;
+  keyed.provider = QStringLiteral("DataSetProvider_info");
+  keyed.personKey = person;
+  all << Case{QStringLiteral("DataSetProvider_info, one person"), keyed,
+              QStringLiteral("select * from info where id=?"), person};
+  const QString history = schema::queries::history(u"jyqk").display;
+  protocol::OpenRequest rows;
+  rows.provider = QStringLiteral("datasetprovider_temp4");
+  rows.text = history;
+  rows.params = {person};
+  all << Case{QStringLiteral("jyqk rows of one person"), rows, history, person};
+  protocol::OpenRequest list;
+  list.provider = QStringLiteral("DataSetProvider_search");
+  list.text = schema::queries::kPersonList;
+  all << Case{QStringLiteral("main list (kPersonList)"), list, schema::queries::kPersonList, {}};
+  return all;
+}
+
+bool runSize(int persons) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("bench.db"));
+  QElapsedTimer timer;
+  timer.start();
+  if (server::Status s = demo::generate(path, persons); !s) {
+    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
+    return false;
+  }
+  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, timer.elapsed() / 1000.0);
+
+  TestServer server(path);
+  if (!server.running()) return false;
+  const demo::DemoAccount& admin = demo::administrators().front();
+  WireClient client;
+  if (!client.connectTo(server.host(), server.port())) return false;
+  const double signIn = medianMs(1, [&] { return client.signIn(admin.id, admin.password).ok(); });
+  std::printf("  %-36s %10.1f ms\n", "sign-in (role 0)", signIn);
+
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+  // A person from the middle who has education rows.
+  const QString person = server.sql(QStringLiteral("select id from jyqk order by rid limit 1 offset ?"),
+                                    {persons / 2}).value(0).value(0).toString();
+  const int runs = persons >= 100000 ? 3 : 5;
+  std::printf("  %-36s %8s %13s %13s %7s\n", "open", "rows", "server ms", "sqlite3 ms", "ratio");
+  for (const Case& c : cases(person)) {
+    qsizetype rows = 0;
+    const double remote = medianMs(runs, [&] {
+      const Answer<protocol::Packet> packet = client.open(c.request);
+      rows = packet.ok() ? packet->rows.size() : -1;
+      if (!packet.ok()) std::fprintf(stderr, "%s: %s\n", qUtf8Printable(c.label), qUtf8Printable(packet.error));
+      return packet.ok();
+    });
+    const double raw = medianMs(runs, [&] { return rawRead(db, c.rawSql, c.rawParam); });
+    std::printf("  %-36s %8lld %13.2f %13.2f %7.1f\n", qUtf8Printable(c.label), qlonglong(rows),
+                remote, raw, raw > 0 ? remote / raw : 0.0);
+  }
+  std::fflush(stdout);
+  sqlite3_close(db);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
+    qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
+  QList<int> sizes = {1000, 10000, 100000};
+  if (argc > 1) {
+    bool ok = false;
+    sizes = {QString::fromLocal8Bit(argv[1]).toInt(&ok)};
+    if (!ok || sizes.front() <= 0) {
+      std::fprintf(stderr, "usage: bench_open [N]\n");
+      return 2;
+    }
+  }
+  for (int n : sizes)
+    if (!runSize(n)) return 1;
+  return 0;
+}
