@@ -46,6 +46,8 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
   DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
   DBGrid1->verticalHeader()->setDefaultSectionSize(22);
+  DBGrid1->horizontalHeader()->setResizeContentsPrecision(200);  // sample, never scan every row
+  DBGrid1->horizontalHeader()->setStretchLastSection(true);
   DBGrid1->viewport()->installEventFilter(this);
   StatusBar1 = new QStatusBar(Panel2);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -127,6 +129,7 @@ void Tmain_manage::FormShow() {
   search->close();
   search->setCommandText(schema::queries::kPersonList);
   search->open();
+  DBGrid1->resizeColumnsToContents();
   gridReady_ = true;
 }
 
