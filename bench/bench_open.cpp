@@ -2,13 +2,14 @@
 // server, beside sqlite3 alone reading the same rows. Prints figures; never fails on speed.
 //
 //   bench_open [N]   N = 1000, 10000 or 100000 demo persons; all three when not given
+#include <sqlite3.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <sqlite3.h>
 
 #include "bench/generator.h"
 #include "schema/queries.h"
@@ -38,13 +39,16 @@ bool rawRead(sqlite3* db, const QString& sql, const QString& param) {
   if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
     return false;
   const QByteArray value = param.toUtf8();
-  if (!param.isEmpty()) sqlite3_bind_text(statement, 1, value.constData(), int(value.size()), SQLITE_STATIC);
+  if (!param.isEmpty())
+    sqlite3_bind_text(statement, 1, value.constData(), int(value.size()), SQLITE_STATIC);
   const int columns = sqlite3_column_count(statement);
   qint64 bytes = 0;
   while (sqlite3_step(statement) == SQLITE_ROW)
     for (int c = 0; c < columns; ++c)
-      if (sqlite3_column_type(statement, c) == SQLITE_INTEGER) bytes += sqlite3_column_int64(statement, c) & 1;
-      else if (sqlite3_column_text(statement, c)) bytes += sqlite3_column_bytes(statement, c);
+      if (sqlite3_column_type(statement, c) == SQLITE_INTEGER)
+        bytes += sqlite3_column_int64(statement, c) & 1;
+      else if (sqlite3_column_text(statement, c))
+        bytes += sqlite3_column_bytes(statement, c);
   sqlite3_finalize(statement);
   return bytes >= 0;
 }
@@ -61,11 +65,13 @@ QList<Case> cases(const QString& person) {
   for (const schema::Table* t : schema::oneRowTables()) {
     protocol::OpenRequest r;
     r.provider = QStringLiteral("DataSetProvider_") + t->name;
-    all << Case{r.provider, r, QStringLiteral("select * from \"%1\" order by rid").arg(t->name), {}};
+    all << Case{
+        r.provider, r, QStringLiteral("select * from \"%1\" order by rid").arg(t->name), {}};
   }
   protocol::OpenRequest accounts;
   accounts.provider = QStringLiteral("DataSetProvider_user");
-  all << Case{accounts.provider, accounts, QStringLiteral("select * from user_name order by rid"), {}};
+  all << Case{
+      accounts.provider, accounts, QStringLiteral("select * from user_name order by rid"), {}};
   protocol::OpenRequest keyed;
   keyed.provider = QStringLiteral("DataSetProvider_info");
   keyed.personKey = person;
@@ -106,8 +112,11 @@ bool runSize(int persons) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
   // A person from the middle who has education rows.
-  const QString person = server.sql(QStringLiteral("select id from jyqk order by rid limit 1 offset ?"),
-                                    {persons / 2}).value(0).value(0).toString();
+  const QString person =
+      server.sql(QStringLiteral("select id from jyqk order by rid limit 1 offset ?"), {persons / 2})
+          .value(0)
+          .value(0)
+          .toString();
   const int runs = persons >= 100000 ? 3 : 5;
   std::printf("  %-36s %8s %13s %13s %7s\n", "open", "rows", "server ms", "sqlite3 ms", "ratio");
   for (const Case& c : cases(person)) {
@@ -115,7 +124,8 @@ bool runSize(int persons) {
     const double remote = medianMs(runs, [&] {
       const Answer<protocol::Packet> packet = client.open(c.request);
       rows = packet.ok() ? packet->rows.size() : -1;
-      if (!packet.ok()) std::fprintf(stderr, "%s: %s\n", qUtf8Printable(c.label), qUtf8Printable(packet.error));
+      if (!packet.ok())
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(c.label), qUtf8Printable(packet.error));
       return packet.ok();
     });
     const double raw = medianMs(runs, [&] { return rawRead(db, c.rawSql, c.rawParam); });

@@ -34,14 +34,14 @@ struct Region {
 };
 
 const Region kRegions[] = {
-    {"110101", "北京市", "北京市", "东城区"},     {"310104", "上海市", "上海市", "徐汇区"},
-    {"320102", "江苏省", "南京市", "玄武区"},     {"330106", "浙江省", "杭州市", "西湖区"},
-    {"370102", "山东省", "济南市", "历下区"},     {"410105", "河南省", "郑州市", "金水区"},
-    {"420106", "湖北省", "武汉市", "武昌区"},     {"430104", "湖南省", "长沙市", "岳麓区"},
-    {"440106", "广东省", "广州市", "天河区"},     {"510107", "四川省", "成都市", "武侯区"},
-    {"610113", "陕西省", "西安市", "雁塔区"},     {"130102", "河北省", "石家庄市", "长安区"},
-    {"140105", "山西省", "太原市", "小店区"},     {"210102", "辽宁省", "沈阳市", "和平区"},
-    {"350102", "福建省", "福州市", "鼓楼区"},     {"360102", "江西省", "南昌市", "东湖区"},
+    {"110101", "北京市", "北京市", "东城区"}, {"310104", "上海市", "上海市", "徐汇区"},
+    {"320102", "江苏省", "南京市", "玄武区"}, {"330106", "浙江省", "杭州市", "西湖区"},
+    {"370102", "山东省", "济南市", "历下区"}, {"410105", "河南省", "郑州市", "金水区"},
+    {"420106", "湖北省", "武汉市", "武昌区"}, {"430104", "湖南省", "长沙市", "岳麓区"},
+    {"440106", "广东省", "广州市", "天河区"}, {"510107", "四川省", "成都市", "武侯区"},
+    {"610113", "陕西省", "西安市", "雁塔区"}, {"130102", "河北省", "石家庄市", "长安区"},
+    {"140105", "山西省", "太原市", "小店区"}, {"210102", "辽宁省", "沈阳市", "和平区"},
+    {"350102", "福建省", "福州市", "鼓楼区"}, {"360102", "江西省", "南昌市", "东湖区"},
 };
 
 const Region& regionOf(const Person& person) {
@@ -97,7 +97,8 @@ Make number(int low, int high) {
 
 Make phone() {
   return [](Random& random, const Person&) {
-    return QVariant(QStringLiteral("1%1%2").arg(random.pick(split("3|5|8|9"))).arg(digits(random, 9)));
+    return QVariant(
+        QStringLiteral("1%1%2").arg(random.pick(split("3|5|8|9"))).arg(digits(random, 9)));
   };
 }
 
@@ -134,14 +135,20 @@ const QHash<QString, Make>& rules() {
       {"xwjg", oneOf(kUniversities)},
       {"zgxw", choice(schema::choices::degree)},
       {"pthdj", choice(schema::choices::mandarin)},
-      {"other_info.tel", [](Random& r, const Person&) { return QVariant("0" + digits(r, 3) + "-" + digits(r, 8)); }},
-      {"yb", [](Random& r, const Person&) { return QVariant(QString::number(r.between(1, 8)) + digits(r, 5)); }},
+      {"other_info.tel",
+       [](Random& r, const Person&) { return QVariant("0" + digits(r, 3) + "-" + digits(r, 8)); }},
+      {"yb",
+       [](Random& r, const Person&) {
+         return QVariant(QString::number(r.between(1, 8)) + digits(r, 5));
+       }},
       {"zjxy", oneOf("无|无|无|无|无|佛教|基督教")},
-      {"email", [](Random& r, const Person&) { return QVariant("t" + digits(r, 7) + "@school.edu.cn"); }},
+      {"email",
+       [](Random& r, const Person&) { return QVariant("t" + digits(r, 7) + "@school.edu.cn"); }},
       {"other_info.address",
        [](Random& r, const Person& p) {
          return QVariant(QStringLiteral("%1%2%3路%4号")
-                             .arg(QString::fromUtf8(regionOf(p).city), QString::fromUtf8(regionOf(p).county),
+                             .arg(QString::fromUtf8(regionOf(p).city),
+                                  QString::fromUtf8(regionOf(p).county),
                                   r.pick(split("人民|解放|建设|中山|和平|文化|学府")))
                              .arg(r.between(1, 300)));
        }},
@@ -159,7 +166,10 @@ const QHash<QString, Make>& rules() {
       {"ly_shi", oneOf("北京市|南京市|杭州市|济南市|郑州市|武汉市|成都市")},
       {"ly_lb", choice(schema::choices::originKind)},
       {"gwzgzs", choice(schema::choices::certificate)},
-      {"zsbh", [](Random& r, const Person&) { return QVariant(QString::number(2000 + r.between(0, 24)) + digits(r, 10)); }},
+      {"zsbh",
+       [](Random& r, const Person&) {
+         return QVariant(QString::number(2000 + r.between(0, 24)) + digits(r, 10));
+       }},
       {"zszq", after(22, 30)},
       {"zgjg", oneOf("市教育局|区教育局|省教育厅")},
       {"rjxx.rjxk", choice(schema::choices::teachingSubject)},

@@ -116,8 +116,7 @@ class Filler {
   }
 
   Status account(const QString& id, const QByteArray& hash, int role, const QVariant& reviewer) {
-    return table(schema::kAccounts)
-        .insert({id, QString::fromLatin1(hash), qint64(role), reviewer});
+    return table(schema::kAccounts).insert({id, QString::fromLatin1(hash), qint64(role), reviewer});
   }
 
   Handle& db_;

@@ -38,15 +38,19 @@ Result<Command> parseCommand(const QStringList& arguments) {
   QStringList rest = arguments;
   if (!rest.isEmpty() && !rest.front().startsWith(u'-')) {
     const QString verb = rest.takeFirst();
-    if (verb == kAddAccount) command.kind = Command::Kind::AddAccount;
-    else if (verb == kSeedDemo) command.kind = Command::Kind::SeedDemo;
-    else if (verb != kServe) return Error{QStringLiteral("未知的子命令：%1").arg(verb)};
+    if (verb == kAddAccount)
+      command.kind = Command::Kind::AddAccount;
+    else if (verb == kSeedDemo)
+      command.kind = Command::Kind::SeedDemo;
+    else if (verb != kServe)
+      return Error{QStringLiteral("未知的子命令：%1").arg(verb)};
   }
 
   QStringList positional;
   while (!rest.isEmpty()) {
     const QString arg = rest.takeFirst();
-    const bool takesValue = arg == u"--db" || (arg == u"--listen" && command.kind == Command::Kind::Serve);
+    const bool takesValue =
+        arg == u"--db" || (arg == u"--listen" && command.kind == Command::Kind::Serve);
     if (!takesValue) {
       if (arg.startsWith(u"--")) return Error{QStringLiteral("未知的选项：%1").arg(arg)};
       positional << arg;
@@ -75,7 +79,8 @@ Result<Command> parseCommand(const QStringList& arguments) {
     case Command::Kind::SeedDemo: {
       bool parsed = false;
       command.persons = positional.size() == 1 ? positional[0].toInt(&parsed) : 0;
-      if (!parsed || command.persons < 0) return Error{QStringLiteral("seed-demo 需要人数 N（非负整数）")};
+      if (!parsed || command.persons < 0)
+        return Error{QStringLiteral("seed-demo 需要人数 N（非负整数）")};
       break;
     }
   }

@@ -1,9 +1,10 @@
+#include <sys/resource.h>
+
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
-#include <sys/resource.h>
 
 #include "bench/generator.h"
 #include "schema/values.h"
@@ -37,8 +38,8 @@ int serve(const Command& command) {
   // A client that vanishes while its reply is being written must not end the server.
   std::signal(SIGPIPE, SIG_IGN);
   Listener listener(command.database);
-  const QHostAddress address =
-      command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(command.host);
+  const QHostAddress address = command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost)
+                                                            : QHostAddress(command.host);
   if (!listener.listen(address, command.port))
     return fail(QStringLiteral("cannot listen on %1:%2: %3")
                     .arg(command.host)
@@ -58,7 +59,9 @@ int addAccountFromInput(Storage& storage, const Command& command) {
     return fail(QStringLiteral("add-account reads the password from standard input"));
   if (Status s = addAccount(storage, command.id, command.name, command.role, password); !s)
     return fail(s.error());
-  logLine(QStringLiteral("account %1 written, role %2").arg(schema::trim(command.id)).arg(command.role));
+  logLine(QStringLiteral("account %1 written, role %2")
+              .arg(schema::trim(command.id))
+              .arg(command.role));
   return 0;
 }
 
@@ -85,8 +88,11 @@ int main(int argc, char** argv) {
       return addAccountFromInput(**storage, *command);
     case Command::Kind::SeedDemo: {
       storage->reset();
-      if (Status s = demo::generate(command->database, command->persons); !s) return fail(s.error());
-      logLine(QStringLiteral("%1 demo persons written to %2").arg(command->persons).arg(command->database));
+      if (Status s = demo::generate(command->database, command->persons); !s)
+        return fail(s.error());
+      logLine(QStringLiteral("%1 demo persons written to %2")
+                  .arg(command->persons)
+                  .arg(command->database));
       return 0;
     }
   }

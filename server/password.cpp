@@ -1,9 +1,10 @@
 #include "server/password.h"
 
+#include <sodium.h>
+
 #include <QSemaphore>
 #include <QThread>
 #include <cstring>
-#include <sodium.h>
 
 #include "schema/values.h"
 

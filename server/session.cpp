@@ -132,8 +132,7 @@ Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
     return Target{table, tableColumns(*table)};
   if (!schema::commandTextProviders().contains(source.provider))
     return Error{QStringLiteral("未知的数据提供者：%1").arg(source.provider)};
-  if (Status s = access::maySelect(*user_, source.text, source.params); !s)
-    return Error{s.error()};
+  if (Status s = access::maySelect(*user_, source.text, source.params); !s) return Error{s.error()};
   Result<SelectShape> shape = storage_.describe(source.text);
   if (!shape) return Error{shape.error()};
   if (!shape->table) return Error{QStringLiteral("该查询涉及多个表，不能保存修改")};

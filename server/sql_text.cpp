@@ -4,7 +4,9 @@ namespace server::sqltext {
 
 namespace {
 
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 128; }
+bool isWordChar(QChar c) {
+  return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 128;
+}
 
 // End of a quoted run starting at `begin` (the opening quote), doubled closers included.
 qsizetype quotedEnd(QStringView text, qsizetype begin, QChar closer) {

@@ -37,11 +37,10 @@ QVariantList valuesOf(const ColumnValues& columns) {
 Result<qint64> insertRow(Handle& db, const schema::Table& table, const ColumnValues& columns) {
   QStringList names;
   for (const auto& [name, value] : columns) names << quoted(name);
-  const QString sql =
-      names.isEmpty()
-          ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table.name))
-          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                .arg(quoted(table.name), names.join(u','), marks(names.size()));
+  const QString sql = names.isEmpty()
+                          ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(table.name))
+                          : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(quoted(table.name), names.join(u','), marks(names.size()));
   if (Status s = run(db, sql, valuesOf(columns)); !s) return Error{s.error()};
   return qint64(sqlite3_last_insert_rowid(db.get()));
 }
@@ -54,11 +53,11 @@ Status checkRow(Handle& db, const schema::Table& table, const RowWrite& row,
   QStringList same;
   for (int i = 0; i < row.expected.size(); ++i)
     same << QStringLiteral("%1 IS ?%2").arg(quoted(row.expected[i].first)).arg(i + 1);
-  const QString sql = QStringLiteral("SELECT %1%2 FROM %3 WHERE rid=?%4")
-                          .arg(same.isEmpty() ? QStringLiteral("1") : same.join(u" AND "),
-                               owner ? QStringLiteral(", strim(\"id\")") : QString(),
-                               quoted(table.name))
-                          .arg(row.expected.size() + 1);
+  const QString sql =
+      QStringLiteral("SELECT %1%2 FROM %3 WHERE rid=?%4")
+          .arg(same.isEmpty() ? QStringLiteral("1") : same.join(u" AND "),
+               owner ? QStringLiteral(", strim(\"id\")") : QString(), quoted(table.name))
+          .arg(row.expected.size() + 1);
   Result<Statement> statement = db.prepare(sql);
   if (!statement) return Error{statement.error()};
   statement->bindAll(valuesOf(row.expected) << QVariant(row.rid));

@@ -90,17 +90,16 @@ QVariant Statement::column(int index, qint64* bytes) const {
 
 Result<Handle> Handle::open(const QString& path, Mode mode) {
   sqlite3* db = nullptr;
-  const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY
-                                           : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  const int flags =
+      mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
   const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
   Handle handle(db);
   if (rc != SQLITE_OK)
     return Error{QStringLiteral("无法打开数据库 %1：%2").arg(path, handle.failure())};
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  sqlite3_create_function_v2(db, "strim", 1,
-                             SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
-                             strim, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "strim", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                             nullptr, strim, nullptr, nullptr, nullptr);
   if (mode == Mode::ReadOnly) {
     if (Status s = handle.exec(QStringLiteral("PRAGMA query_only=1")); !s) return Error{s.error()};
   }
@@ -122,8 +121,7 @@ Handle::~Handle() { sqlite3_close_v2(db_); }
 Result<Statement> Handle::prepare(const QString& sql) {
   const QByteArray text = sql.toUtf8();
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db_, text.constData(), int(text.size()), &statement, nullptr) !=
-      SQLITE_OK)
+  if (sqlite3_prepare_v2(db_, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
     return Error{failure()};
   return Statement(statement);
 }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <sqlite3.h>
+
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
-#include <sqlite3.h>
 
 #include "server/result.h"
 

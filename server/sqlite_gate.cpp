@@ -20,9 +20,16 @@ bool sameName(const char* name, QLatin1StringView expected) {
 
 // Aggregate functions make one result row out of many stored rows.
 bool isAggregate(const char* function) {
-  static const char* const names[] = {"count", "sum",         "total",           "avg",
-                                      "min",   "max",         "group_concat",    "string_agg",
-                                      "json_group_array",     "json_group_object"};
+  static const char* const names[] = {"count",
+                                      "sum",
+                                      "total",
+                                      "avg",
+                                      "min",
+                                      "max",
+                                      "group_concat",
+                                      "string_agg",
+                                      "json_group_array",
+                                      "json_group_object"};
   for (const char* name : names)
     if (sameName(function, QLatin1StringView(name))) return true;
   return false;
@@ -132,8 +139,8 @@ void SelectGate::addRowIdentities(const QString& text, CheckedSelect& checked) {
   const std::optional<qsizetype> start = sqltext::resultColumnsStart(text);
   if (!table || !start) return;
 
-  const QString spliced = text.left(*start) + u' ' + quoted(table->name) +
-                          QStringLiteral(".rid,") + text.mid(*start);
+  const QString spliced =
+      text.left(*start) + u' ' + quoted(table->name) + QStringLiteral(".rid,") + text.mid(*start);
   Result<Statement> withRid = prepareOne(spliced);
   if (!withRid || withRid->columnCount() != checked.statement.columnCount() + 1 ||
       !isRowIdentity(withRid->get(), 0) || originTable(withRid->get(), 0) != table->name)
@@ -142,9 +149,8 @@ void SelectGate::addRowIdentities(const QString& text, CheckedSelect& checked) {
   for (int k = 0; k < checked.shown.size(); ++k) {
     const int column = checked.shown[k];
     if (originTable(checked.statement.get(), column) == table->name)
-      checked.storedColumns.insert(
-          checked.names[k],
-          QString::fromUtf8(sqlite3_column_origin_name(checked.statement.get(), column)));
+      checked.storedColumns.insert(checked.names[k], QString::fromUtf8(sqlite3_column_origin_name(
+                                                         checked.statement.get(), column)));
   }
   for (int& column : checked.shown) ++column;
   checked.statement = std::move(*withRid);

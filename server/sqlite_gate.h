@@ -16,10 +16,10 @@ namespace server::sqlite {
 struct CheckedSelect {
   Statement statement;  // what to run; the row identity is its column 0 when `rids`
   bool rids = false;
-  QList<int> shown;    // the statement's columns delivered, in order (never a `rid`)
-  QStringList names;   // their packet names, made unique
-  const schema::Table* table = nullptr;    // the table written back to, when `rids`
-  QHash<QString, QString> storedColumns;   // packet name → plain column of `table`
+  QList<int> shown;   // the statement's columns delivered, in order (never a `rid`)
+  QStringList names;  // their packet names, made unique
+  const schema::Table* table = nullptr;   // the table written back to, when `rids`
+  QHash<QString, QString> storedColumns;  // packet name → plain column of `table`
 };
 
 // The select gate on a read-only handle. It installs an authorizer that allows reading only

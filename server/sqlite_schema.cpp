@@ -11,7 +11,8 @@ QString createTable(const schema::Table& table) {
   // never land on a row it was not read from.
   QStringList parts{QStringLiteral("rid INTEGER PRIMARY KEY AUTOINCREMENT")};
   for (const schema::Column& c : table.columns)
-    parts << quoted(c.name) + QLatin1StringView(c.kind == schema::Kind::Integer ? " INTEGER" : " TEXT");
+    parts << quoted(c.name) +
+                 QLatin1StringView(c.kind == schema::Kind::Integer ? " INTEGER" : " TEXT");
   if (table.isHistory()) parts << QStringLiteral("UNIQUE(\"id_num\")");
   return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
       .arg(quoted(table.name), parts.join(QStringLiteral(", ")));

@@ -72,10 +72,11 @@ Result<protocol::Packet> SqliteStorage::readTable(const schema::Table& table,
     columns << (c.kind == schema::Kind::Password ? QStringLiteral("NULL AS ") + quoted(c.name)
                                                  : quoted(c.name));
   }
-  const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
-                          .arg(columns.join(u','), quoted(table.name),
-                               personKey ? QStringLiteral(" WHERE ") + sqlite::personKeyCondition(table)
-                                         : QString());
+  const QString sql =
+      QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
+          .arg(columns.join(u','), quoted(table.name),
+               personKey ? QStringLiteral(" WHERE ") + sqlite::personKeyCondition(table)
+                         : QString());
   Result<Statement> statement = read_.prepare(sql);
   if (!statement) return Error{statement.error()};
   if (personKey) statement->bind(1, schema::trim(*personKey));
@@ -88,9 +89,8 @@ Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVaria
   if (!checked) return Error{checked.error()};
   const int wanted = sqlite3_bind_parameter_count(checked->statement.get());
   if (wanted != params.size())
-    return Error{QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个")
-                     .arg(wanted)
-                     .arg(params.size())};
+    return Error{
+        QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个").arg(wanted).arg(params.size())};
   checked->statement.bindAll(params);
   gate_.startClock();
   return collect(read_, checked->statement, checked->shown, checked->names, checked->rids);
@@ -118,9 +118,9 @@ Result<QList<qint64>> SqliteStorage::apply(const schema::Table& table, const QLi
 
 Result<std::optional<Account>> SqliteStorage::findAccount(const QString& id) {
   const schema::Table& accounts = *schema::table(schema::kAccounts);
-  Result<Statement> statement =
-      write_.prepare(QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
-                         .arg(quoted(accounts.name), sqlite::personKeyCondition(accounts)));
+  Result<Statement> statement = write_.prepare(
+      QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
+          .arg(quoted(accounts.name), sqlite::personKeyCondition(accounts)));
   if (!statement) return Error{statement.error()};
   statement->bind(1, id);
   const int rc = sqlite3_step(statement->get());

@@ -18,16 +18,22 @@ class ValuesTest : public QObject {
 void ValuesTest::trim_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("trimmed");
-  QTest::newRow("nothing to do") << "abc" << "abc";
-  QTest::newRow("spaces") << "  abc  " << "abc";
+  QTest::newRow("nothing to do") << "abc"
+                                 << "abc";
+  QTest::newRow("spaces") << "  abc  "
+                          << "abc";
   QTest::newRow("tabs, returns, control characters") << QString("\t\r\n\x01 abc\x1f\x0b") << "abc";
-  QTest::newRow("inner blanks stay") << " a b\tc " << "a b\tc";
-  QTest::newRow("only blanks") << " \t " << "";
-  QTest::newRow("empty") << "" << "";
-  QTest::newRow("ideographic space is kept") << QStringLiteral("\u3000张三\u3000")
-                                             << QStringLiteral("\u3000张三\u3000");
+  QTest::newRow("inner blanks stay") << " a b\tc "
+                                     << "a b\tc";
+  QTest::newRow("only blanks") << " \t "
+                               << "";
+  QTest::newRow("empty") << ""
+                         << "";
+  QTest::newRow("ideographic space is kept")
+      << QStringLiteral("\u3000张三\u3000") << QStringLiteral("\u3000张三\u3000");
   QTest::newRow("character 127 is kept") << QString("abc\x7f") << QString("abc\x7f");
-  QTest::newRow("identity number") << " 11010119700101001X\t" << "11010119700101001X";
+  QTest::newRow("identity number") << " 11010119700101001X\t"
+                                   << "11010119700101001X";
 }
 
 void ValuesTest::trim() {

@@ -19,8 +19,9 @@ inline protocol::OpenRequest provider(const QString& name,
   return r;
 }
 
-inline protocol::OpenRequest command(const QString& text, const QVariantList& params = {},
-                                     const QString& name = QStringLiteral("DataSetProvider_search")) {
+inline protocol::OpenRequest command(
+    const QString& text, const QVariantList& params = {},
+    const QString& name = QStringLiteral("DataSetProvider_search")) {
   protocol::OpenRequest r;
   r.provider = name;
   r.text = text;
@@ -48,7 +49,8 @@ inline protocol::ApplyRequest apply(const protocol::OpenRequest& source,
 // One row of a packet as column → value, the way a dataset sends its original row.
 inline QVariantMap row(const protocol::Packet& packet, int index) {
   QVariantMap map;
-  for (int c = 0; c < packet.columns.size(); ++c) map.insert(packet.columns[c], packet.rows[index][c]);
+  for (int c = 0; c < packet.columns.size(); ++c)
+    map.insert(packet.columns[c], packet.rows[index][c]);
   return map;
 }
 

@@ -49,27 +49,40 @@ void DemoDataTest::initTestCase() {
 
 void DemoDataTest::everyPersonIsComplete() {
   QCOMPARE(scalar(*server_, "select count(*) from user_name"), kPersons + 2);
-  QCOMPARE(scalar(*server_, "select count(distinct id) from user_name where length(id) = 18"), kPersons + 2);
+  QCOMPARE(scalar(*server_, "select count(distinct id) from user_name where length(id) = 18"),
+           kPersons + 2);
   QCOMPARE(scalar(*server_, "select count(*) from info"), kPersons + 2);
   for (const schema::Table* t : schema::oneRowTables()) {
     QCOMPARE(scalar(*server_, QStringLiteral("select count(*) from %1 where id in (select id from "
-                                             "user_name where qx = 2)").arg(t->name)), kPersons);
+                                             "user_name where qx = 2)")
+                                  .arg(t->name)),
+             kPersons);
     QStringList nulls;
-    for (const schema::Column& c : t->columns) nulls << QStringLiteral("\"%1\" is null").arg(c.name);
-    QCOMPARE(scalar(*server_, QStringLiteral("select count(*) from %1 where id in (select id from user_name "
-                                             "where qx = 2) and (%2)").arg(t->name, nulls.join(" or "))), 0);
+    for (const schema::Column& c : t->columns)
+      nulls << QStringLiteral("\"%1\" is null").arg(c.name);
+    QCOMPARE(scalar(*server_,
+                    QStringLiteral("select count(*) from %1 where id in (select id from user_name "
+                                   "where qx = 2) and (%2)")
+                        .arg(t->name, nulls.join(" or "))),
+             0);
   }
-  for (const QVariantList& row : server_->sql("select date, dpsj from info where id in (select id from user_name where qx = 2)"))
-    for (const QVariant& value : row) QVERIFY2(schema::isYearMonth(value.toString()), qPrintable(value.toString()));
+  for (const QVariantList& row : server_->sql(
+           "select date, dpsj from info where id in (select id from user_name where qx = 2)"))
+    for (const QVariant& value : row)
+      QVERIFY2(schema::isYearMonth(value.toString()), qPrintable(value.toString()));
 }
 
 void DemoDataTest::historyNumbersAndCounter() {
   qint64 rows = 0;
   for (const schema::Table* t : schema::historyTables()) {
     rows += scalar(*server_, QStringLiteral("select count(*) from %1").arg(t->name));
-    QCOMPARE(scalar(*server_, QStringLiteral("select count(*) from %1 where id not in (select id from info)").arg(t->name)), 0);
-    QCOMPARE(scalar(*server_, QStringLiteral("select %1 from counter").arg(t->name)),
-             scalar(*server_, QStringLiteral("select ifnull(max(id_num), 0) from %1").arg(t->name)));
+    QCOMPARE(scalar(*server_,
+                    QStringLiteral("select count(*) from %1 where id not in (select id from info)")
+                        .arg(t->name)),
+             0);
+    QCOMPARE(
+        scalar(*server_, QStringLiteral("select %1 from counter").arg(t->name)),
+        scalar(*server_, QStringLiteral("select ifnull(max(id_num), 0) from %1").arg(t->name)));
   }
   QVERIFY(rows > 0);
 }
@@ -78,9 +91,14 @@ void DemoDataTest::accountsSignIn_data() {
   QTest::addColumn<QString>("id");
   QTest::addColumn<QString>("password");
   QTest::addColumn<int>("role");
-  QTest::newRow("系统管理员") << "110101197001010011" << "admin123" << 0;
-  QTest::newRow("教务管理员") << "110101197501010022" << "manager123" << 1;
-  const QString person = server_->sql("select id from user_name where qx = 2 order by rid desc").value(0).value(0).toString();
+  QTest::newRow("系统管理员") << "110101197001010011"
+                              << "admin123" << 0;
+  QTest::newRow("教务管理员") << "110101197501010022"
+                              << "manager123" << 1;
+  const QString person = server_->sql("select id from user_name where qx = 2 order by rid desc")
+                             .value(0)
+                             .value(0)
+                             .toString();
   QTest::newRow("a person") << person << "123456" << 2;
 }
 

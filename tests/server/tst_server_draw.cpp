@@ -75,14 +75,18 @@ void ServerDrawTest::concurrentClientsGetDistinctNumbers() {
         return;
       }
       const QString person = QStringLiteral("P%1").arg(c);
-      const protocol::OpenRequest source = command(q.writeBack, {person}, QStringLiteral("DataSetProvider_search"));
+      const protocol::OpenRequest source =
+          command(q.writeBack, {person}, QStringLiteral("DataSetProvider_search"));
       for (int i = 0; i < kRowsPerClient && failures[c].isEmpty(); ++i) {
         const Answer<qint64> number = client->draw(q.table);
         const Answer<protocol::ApplyReply> inserted =
-            number.ok() ? client->apply(apply(source, {insert({{"id_num", *number}, {"id", person}})}))
-                        : Answer<protocol::ApplyReply>{std::nullopt, number.error};
-        if (!inserted.ok()) failures[c] = inserted.error;
-        else drawn[c] << *number;
+            number.ok()
+                ? client->apply(apply(source, {insert({{"id_num", *number}, {"id", person}})}))
+                : Answer<protocol::ApplyReply>{std::nullopt, number.error};
+        if (!inserted.ok())
+          failures[c] = inserted.error;
+        else
+          drawn[c] << *number;
       }
     });
     threads.back()->start();
@@ -98,10 +102,12 @@ void ServerDrawTest::concurrentClientsGetDistinctNumbers() {
   QCOMPARE(all.size(), kClients * kRowsPerClient);
   QCOMPARE(std::adjacent_find(all.begin(), all.end()), all.end());
   QList<qint64> stored;
-  for (const QVariantList& row : server_->sql(QStringLiteral("select id_num from jnpx order by id_num")))
+  for (const QVariantList& row :
+       server_->sql(QStringLiteral("select id_num from jnpx order by id_num")))
     stored << row[0].toLongLong();
   QCOMPARE(stored, all);
-  QCOMPARE(server_->sql(QStringLiteral("select jnpx from counter")).value(0).value(0).toLongLong(), all.last());
+  QCOMPARE(server_->sql(QStringLiteral("select jnpx from counter")).value(0).value(0).toLongLong(),
+           all.last());
 }
 
 QTEST_GUILESS_MAIN(ServerDrawTest)

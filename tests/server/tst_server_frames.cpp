@@ -73,7 +73,8 @@ void ServerFramesTest::badBytesEndOnlyThatConnection_data() {
   QTest::newRow("over the limit") << true << header(protocol::kMaxFrameBytes + 1) << false;
   QTest::newRow("big before sign-in") << false << header(1024 * 1024) << false;
   QTest::newRow("not CBOR") << true << frameOf(QByteArray(16, '\xff')) << false;
-  QTest::newRow("CBOR but not a map") << true << frameOf(QCborValue(QCborArray{1, 2}).toCbor()) << false;
+  QTest::newRow("CBOR but not a map")
+      << true << frameOf(QCborValue(QCborArray{1, 2}).toCbor()) << false;
   QTest::newRow("empty frame") << false << header(0) << false;
 }
 
@@ -105,8 +106,8 @@ void ServerFramesTest::greetingIsChecked_data() {
                                 << "服务器对象不存在：rirev.other";
   QTest::newRow("other version") << protocol::Hello{protocol::kServerObject, 2}.toCbor()
                                  << "协议版本不受支持：2";
-  QTest::newRow("sign-in first") << protocol::SignInRequest{kAdmin, QStringLiteral("admin")}.toCbor()
-                                 << "连接须以 hello 开始";
+  QTest::newRow("sign-in first")
+      << protocol::SignInRequest{kAdmin, QStringLiteral("admin")}.toCbor() << "连接须以 hello 开始";
 }
 
 void ServerFramesTest::greetingIsChecked() {
@@ -132,7 +133,8 @@ void ServerFramesTest::connectionsAreCapped() {
   QVERIFY(extra.connectTo(server_->host(), server_->port(), false));
   const std::optional<QCborMap> refusal = extra.readReply();
   QVERIFY(refusal);
-  QCOMPARE(protocol::replyError(*refusal), std::optional<QString>(QStringLiteral("服务器连接数已满，请稍后再试")));
+  QCOMPARE(protocol::replyError(*refusal),
+           std::optional<QString>(QStringLiteral("服务器连接数已满，请稍后再试")));
   QVERIFY(extra.waitForClosed(10000));
 
   clients.clear();

@@ -99,9 +99,10 @@ void ServerReadTest::providersServeWholeTables() {
 
 void ServerReadTest::unknownProvidersAreRefused_data() {
   QTest::addColumn<QString>("name");
-  for (const char* name : {"DataSetProvider_INFO", "dataSetProvider_info", "DataSetProvider_jzgjckh",
-                           "DataSetProvider_counter", "DataSetProvider_user_name",
-                           "DataSetProvider_Search", "DataSetProvider_temp4", "nonsense", ""})
+  for (const char* name :
+       {"DataSetProvider_INFO", "dataSetProvider_info", "DataSetProvider_jzgjckh",
+        "DataSetProvider_counter", "DataSetProvider_user_name", "DataSetProvider_Search",
+        "DataSetProvider_temp4", "nonsense", ""})
     QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -115,9 +116,10 @@ void ServerReadTest::unknownProvidersAreRefused() {
 }
 
 void ServerReadTest::personKeyMatchesTrimmedIds_data() {
-  const QStringList stored = {"K1", " K1", "K10", "K1  ", "K", "K1\t", "k1", "K1x",
-                              "\tK1 \r\n", "K1 x", "!K1"};
-  for (const QString& id : stored) server_->sql(QStringLiteral("insert into gwxx(id) values (?)"), {id});
+  const QStringList stored = {"K1", " K1", "K10",       "K1  ", "K",  "K1\t",
+                              "k1", "K1x", "\tK1 \r\n", "K1 x", "!K1"};
+  for (const QString& id : stored)
+    server_->sql(QStringLiteral("insert into gwxx(id) values (?)"), {id});
   server_->sql(QStringLiteral("insert into gwxx(id) values (null)"));
 
   QTest::addColumn<QString>("key");
@@ -134,14 +136,18 @@ void ServerReadTest::personKeyMatchesTrimmedIds_data() {
 void ServerReadTest::personKeyMatchesTrimmedIds() {
   QFETCH(QString, key);
   QFETCH(QStringList, expected);
-  const Answer<protocol::Packet> packet = admin_->open(provider(QStringLiteral("DataSetProvider_gwxx"), key));
+  const Answer<protocol::Packet> packet =
+      admin_->open(provider(QStringLiteral("DataSetProvider_gwxx"), key));
   QVERIFY2(packet.ok(), qPrintable(packet.error));
   QStringList ids;
   for (const QVariantList& row : packet->rows) ids << row.value(0).toString();
   QCOMPARE(ids, expected);
   QList<qint64> wanted;
   for (const QString& id : expected)
-    wanted << server_->sql(QStringLiteral("select rid from gwxx where id=?"), {id}).value(0).value(0).toLongLong();
+    wanted << server_->sql(QStringLiteral("select rid from gwxx where id=?"), {id})
+                  .value(0)
+                  .value(0)
+                  .toLongLong();
   QCOMPARE(packet->rids, wanted);
 }
 
@@ -154,8 +160,8 @@ void ServerReadTest::repeatedTitlesAreNumbered_data() {
       << QStringList{"任职年月", "任职年月_1", "姓名", "姓名_1"};
   QTest::newRow("three times") << "select id as a, name as a, mz as a from info"
                                << QStringList{"a", "a_1", "a_2"};
-  QTest::newRow("suffix already taken") << "select id as x, name as x_1, mz as x from info"
-                                        << QStringList{"x", "x_1", "x_2"};
+  QTest::newRow("suffix already taken")
+      << "select id as x, name as x_1, mz as x from info" << QStringList{"x", "x_1", "x_2"};
 }
 
 void ServerReadTest::repeatedTitlesAreNumbered() {
@@ -211,8 +217,8 @@ void ServerReadTest::passwordHashesNeverLeave_data() {
   QTest::newRow("expression") << "select substr(password, 1, 9) as p from user_name" << -1;
   QTest::newRow("subquery") << "select (select password from user_name) as p" << -1;
   QTest::newRow("aggregate") << "select group_concat(password) as p from user_name" << -1;
-  QTest::newRow("common table")
-      << "with w as (select password from user_name) select * from w" << -1;
+  QTest::newRow("common table") << "with w as (select password from user_name) select * from w"
+                                << -1;
   QTest::newRow("probe by like") << "select id from user_name where password like '$argon2%'" << 0;
   QTest::newRow("probe by null") << "select id from user_name where password is not null" << 0;
 }
@@ -231,14 +237,18 @@ void ServerReadTest::passwordHashesNeverLeave() {
       if (packet->columns[c] == u"password" || packet->columns[c] == u"p")
         QVERIFY2(row[c].isNull(), qPrintable(row[c].toString()));
     }
-  QVERIFY(server_->sql(QStringLiteral("select password from user_name")).value(0).value(0)
-              .toString().startsWith(QStringLiteral("$argon2id$")));
+  QVERIFY(server_->sql(QStringLiteral("select password from user_name"))
+              .value(0)
+              .value(0)
+              .toString()
+              .startsWith(QStringLiteral("$argon2id$")));
 }
 
 QString ServerReadTest::snapshot() {
   QStringList parts;
-  for (const QVariantList& row : server_->sql(QStringLiteral(
-           "select type || name from sqlite_master union all select id || ifnull(name,'') from info")))
+  for (const QVariantList& row :
+       server_->sql(QStringLiteral("select type || name from sqlite_master union all select id || "
+                                   "ifnull(name,'') from info")))
     parts << row.value(0).toString();
   return parts.join(u'|');
 }
@@ -262,8 +272,10 @@ void ServerReadTest::onlyOneSelectRuns_data() {
   QTest::newRow("explain") << "explain select 1" << readOnly;
   QTest::newRow("values") << "values (1)" << readOnly;
   QTest::newRow("leading comment hides delete") << "/* select */ delete from info" << readOnly;
-  QTest::newRow("trailing blanks, semicolons, comment") << "select id from info ; ;\n-- done" << QString();
-  QTest::newRow("comment holding a delete") << "select id from info -- ; delete from info" << QString();
+  QTest::newRow("trailing blanks, semicolons, comment")
+      << "select id from info ; ;\n-- done" << QString();
+  QTest::newRow("comment holding a delete")
+      << "select id from info -- ; delete from info" << QString();
 }
 
 void ServerReadTest::onlyOneSelectRuns() {
@@ -278,7 +290,8 @@ void ServerReadTest::onlyOneSelectRuns() {
     QCOMPARE(packet.error, error);
   }
   QCOMPARE(snapshot(), before);
-  QVERIFY(!QFileInfo::exists(QFileInfo(server_->dbPath()).dir().filePath(QStringLiteral("evil.db"))));
+  QVERIFY(
+      !QFileInfo::exists(QFileInfo(server_->dbPath()).dir().filePath(QStringLiteral("evil.db"))));
 }
 
 void ServerReadTest::valuesAreBoundNotSpliced_data() {

@@ -48,7 +48,9 @@ void ServerRolesTest::initTestCase() {
   server_->sql(QStringLiteral("insert into info(id, name) values (?, '他人')"), {kOther});
   for (const QString& id : {kMe, kOther, QString(kMe + u' ')}) {
     server_->sql(QStringLiteral("insert into wycd(id, zgxl) values (?, '其他')"), {id});
-    server_->sql(QStringLiteral("insert into jzgjckh(id_num, id, ch) values ((select count(*)+1 from jzgjckh), ?, '称号')"), {id});
+    server_->sql(QStringLiteral("insert into jzgjckh(id_num, id, ch) values ((select count(*)+1 "
+                                "from jzgjckh), ?, '称号')"),
+                 {id});
   }
   me_ = signedIn(*server_, kMe, QStringLiteral("p"));
   manager_ = signedIn(*server_, kManager, QStringLiteral("m"));
@@ -57,13 +59,16 @@ void ServerRolesTest::initTestCase() {
 
 qint64 ServerRolesTest::ridOf(const QString& table, const QString& id) {
   return server_->sql(QStringLiteral("select rid from \"%1\" where id=?").arg(table), {id})
-      .value(0).value(0).toLongLong();
+      .value(0)
+      .value(0)
+      .toLongLong();
 }
 
 QList<QVariantList> ServerRolesTest::othersRows() {
   QList<QVariantList> rows;
   for (const char* table : {"info", "wycd", "jzgjckh", "user_name"})
-    rows << server_->sql(QStringLiteral("select * from %1 where id=?").arg(QLatin1StringView(table)), {kOther});
+    rows << server_->sql(
+        QStringLiteral("select * from %1 where id=?").arg(QLatin1StringView(table)), {kOther});
   return rows;
 }
 
@@ -72,19 +77,25 @@ void ServerRolesTest::personReads_data() {
   QTest::addColumn<int>("rows");  // -1: refused
   QTest::addColumn<QString>("error");
   const schema::queries::HistoryQueries& q = schema::queries::history(u"jzgjckh");
-  QTest::newRow("table without key") << provider(QStringLiteral("DataSetProvider_wycd")) << 2 << QString();
-  QTest::newRow("table, own key") << provider(QStringLiteral("DataSetProvider_wycd"), kMe) << 2 << QString();
-  QTest::newRow("table, other key") << provider(QStringLiteral("DataSetProvider_wycd"), kOther) << -1
-                                    << "没有权限查看他人的数据";
-  QTest::newRow("own account") << provider(QStringLiteral("DataSetProvider_user")) << 1 << QString();
-  QTest::newRow("counter row") << provider(QStringLiteral("DataSetProvider_count")) << 1 << QString();
+  QTest::newRow("table without key")
+      << provider(QStringLiteral("DataSetProvider_wycd")) << 2 << QString();
+  QTest::newRow("table, own key") << provider(QStringLiteral("DataSetProvider_wycd"), kMe) << 2
+                                  << QString();
+  QTest::newRow("table, other key")
+      << provider(QStringLiteral("DataSetProvider_wycd"), kOther) << -1 << "没有权限查看他人的数据";
+  QTest::newRow("own account") << provider(QStringLiteral("DataSetProvider_user")) << 1
+                               << QString();
+  QTest::newRow("counter row") << provider(QStringLiteral("DataSetProvider_count")) << 1
+                               << QString();
   QTest::newRow("own history") << command(q.display, {kMe}) << 1 << QString();
-  QTest::newRow("own history, padded id") << command(q.writeBack, {kMe + u' '}, QStringLiteral("DataSetProvider_temp2"))
-                                          << 1 << QString();
+  QTest::newRow("own history, padded id")
+      << command(q.writeBack, {kMe + u' '}, QStringLiteral("DataSetProvider_temp2")) << 1
+      << QString();
   const QString refused = QStringLiteral("没有权限执行该查询");
   QTest::newRow("other's history") << command(q.display, {kOther}) << -1 << refused;
   QTest::newRow("shape with a changed blank") << command(q.display + u' ', {kMe}) << -1 << refused;
-  QTest::newRow("free select") << command(QStringLiteral("select * from info where id=?"), {kMe}) << -1 << refused;
+  QTest::newRow("free select") << command(QStringLiteral("select * from info where id=?"), {kMe})
+                               << -1 << refused;
   QTest::newRow("person list") << command(schema::queries::kPersonList) << -1 << refused;
 }
 
@@ -102,7 +113,8 @@ void ServerRolesTest::personReads() {
   const qsizetype id = packet->columns.indexOf(QStringLiteral("id"));
   for (const QVariantList& row : packet->rows) {
     if (id >= 0) QCOMPARE(row[id].toString().trimmed(), kMe);
-    for (const QVariant& value : row) QVERIFY(!value.toString().startsWith(QStringLiteral("$argon2")));
+    for (const QVariant& value : row)
+      QVERIFY(!value.toString().startsWith(QStringLiteral("$argon2")));
   }
 }
 
@@ -117,21 +129,32 @@ void ServerRolesTest::personWrites_data() {
   const int updateKind = int(protocol::Change::Kind::Update);
   const int deleteKind = int(protocol::Change::Kind::Delete);
   const protocol::OpenRequest wycd = provider(QStringLiteral("DataSetProvider_wycd"));
-  const protocol::OpenRequest history = command(schema::queries::history(u"jzgjckh").writeBack, {kMe});
+  const protocol::OpenRequest history =
+      command(schema::queries::history(u"jzgjckh").writeBack, {kMe});
 
-  QTest::newRow("own row") << wycd << "wycd" << updateKind << kMe << QVariantMap{{"zgxl", "大学本科毕业"}} << QString();
-  QTest::newRow("other's row") << wycd << "wycd" << updateKind << kOther << QVariantMap{{"zgxl", "x"}} << kNotMine;
-  QTest::newRow("delete other's row") << wycd << "wycd" << deleteKind << kOther << QVariantMap{} << kNotMine;
-  QTest::newRow("own row given away") << wycd << "wycd" << updateKind << kMe << QVariantMap{{"id", kOther}} << kNotMine;
-  QTest::newRow("insert for another") << wycd << "wycd" << insertKind << QString() << QVariantMap{{"id", kOther}} << kNotMine;
-  QTest::newRow("insert without id") << wycd << "wycd" << insertKind << QString() << QVariantMap{{"zgxl", "x"}} << kNotMine;
-  QTest::newRow("insert own history") << history << "jzgjckh" << insertKind << QString()
-                                      << QVariantMap{{"id_num", 50}, {"id", kMe}, {"ch", "新"}} << QString();
-  QTest::newRow("other's history through own text") << history << "jzgjckh" << deleteKind << kOther << QVariantMap{} << kNotMine;
-  QTest::newRow("own account") << provider(QStringLiteral("DataSetProvider_user")) << "user_name" << updateKind
-                               << kMe << QVariantMap{{"qx", 0}} << "没有权限修改该数据";
-  QTest::newRow("counter") << provider(QStringLiteral("DataSetProvider_count")) << "counter" << updateKind
-                           << QString() << QVariantMap{{"shgx", 100}} << "没有权限修改该数据";
+  QTest::newRow("own row") << wycd << "wycd" << updateKind << kMe
+                           << QVariantMap{{"zgxl", "大学本科毕业"}} << QString();
+  QTest::newRow("other's row") << wycd << "wycd" << updateKind << kOther
+                               << QVariantMap{{"zgxl", "x"}} << kNotMine;
+  QTest::newRow("delete other's row")
+      << wycd << "wycd" << deleteKind << kOther << QVariantMap{} << kNotMine;
+  QTest::newRow("own row given away")
+      << wycd << "wycd" << updateKind << kMe << QVariantMap{{"id", kOther}} << kNotMine;
+  QTest::newRow("insert for another")
+      << wycd << "wycd" << insertKind << QString() << QVariantMap{{"id", kOther}} << kNotMine;
+  QTest::newRow("insert without id")
+      << wycd << "wycd" << insertKind << QString() << QVariantMap{{"zgxl", "x"}} << kNotMine;
+  QTest::newRow("insert own history")
+      << history << "jzgjckh" << insertKind << QString()
+      << QVariantMap{{"id_num", 50}, {"id", kMe}, {"ch", "新"}} << QString();
+  QTest::newRow("other's history through own text")
+      << history << "jzgjckh" << deleteKind << kOther << QVariantMap{} << kNotMine;
+  QTest::newRow("own account") << provider(QStringLiteral("DataSetProvider_user")) << "user_name"
+                               << updateKind << kMe << QVariantMap{{"qx", 0}}
+                               << "没有权限修改该数据";
+  QTest::newRow("counter") << provider(QStringLiteral("DataSetProvider_count")) << "counter"
+                           << updateKind << QString() << QVariantMap{{"shgx", 100}}
+                           << "没有权限修改该数据";
 }
 
 void ServerRolesTest::personWrites() {
@@ -167,9 +190,12 @@ void ServerRolesTest::managerDeletes_data() {
   QTest::addColumn<QString>("table");
   QTest::addColumn<QString>("error");
   const QString refused = QStringLiteral("没有删除该数据的权限");
-  QTest::newRow("info") << "DataSetProvider_info" << "info" << refused;
-  QTest::newRow("account") << "DataSetProvider_user" << "user_name" << refused;
-  QTest::newRow("other table") << "DataSetProvider_wycd" << "wycd" << QString();
+  QTest::newRow("info") << "DataSetProvider_info"
+                        << "info" << refused;
+  QTest::newRow("account") << "DataSetProvider_user"
+                           << "user_name" << refused;
+  QTest::newRow("other table") << "DataSetProvider_wycd"
+                               << "wycd" << QString();
 }
 
 void ServerRolesTest::managerDeletes() {
@@ -184,7 +210,9 @@ void ServerRolesTest::managerDeletes() {
   QCOMPARE(ridOf(table, kOther) == rid, !error.isEmpty());
   // Changing those rows stays allowed.
   if (!error.isEmpty())
-    QVERIFY(manager_->apply(apply(requests::provider(provider), {update(rid, {}, {{"id", kOther}})})).ok());
+    QVERIFY(
+        manager_->apply(apply(requests::provider(provider), {update(rid, {}, {{"id", kOther}})}))
+            .ok());
 }
 
 QTEST_GUILESS_MAIN(ServerRolesTest)

@@ -13,7 +13,9 @@ namespace {
 
 QString hashOf(TestServer& server, const QString& id) {
   return server.sql(QStringLiteral("select password from user_name where id=?"), {id})
-      .value(0).value(0).toString();
+      .value(0)
+      .value(0)
+      .toString();
 }
 
 }  // namespace
@@ -42,7 +44,8 @@ void ServerSignInTest::initTestCase() {
   QVERIFY2(server_->running(), qPrintable(server_->log()));
   // Two real hashes, copied into the odd rows the server would never write itself.
   QVERIFY(server_->addAccount(QStringLiteral("S1"), QStringLiteral("甲"), 0, QStringLiteral("pw")));
-  QVERIFY(server_->addAccount(QStringLiteral("TMP"), QStringLiteral("乙"), 2, QStringLiteral("other")));
+  QVERIFY(
+      server_->addAccount(QStringLiteral("TMP"), QStringLiteral("乙"), 2, QStringLiteral("other")));
   const QString pw = hashOf(*server_, QStringLiteral("S1"));
   const QString other = hashOf(*server_, QStringLiteral("TMP"));
   const QString insert = QStringLiteral("insert into user_name(id, password, qx) values (?, ?, ?)");
@@ -62,21 +65,36 @@ void ServerSignInTest::outcomes_data() {
   QTest::addColumn<QString>("password");
   QTest::addColumn<Outcome>("outcome");
   QTest::addColumn<int>("role");
-  QTest::newRow("exact") << "S1" << "pw" << Outcome::SignedIn << 0;
-  QTest::newRow("typed with blanks") << "  S1 \t" << " pw\r" << Outcome::SignedIn << 0;
-  QTest::newRow("stored with blanks") << "S2" << "pw" << Outcome::SignedIn << 1;
-  QTest::newRow("trailing X") << "S3X" << "pw" << Outcome::SignedIn << 2;
-  QTest::newRow("trailing x is another id") << "S3x" << "pw" << Outcome::NoSuchAccount << -1;
-  QTest::newRow("password case") << "S1" << "PW" << Outcome::WrongPassword << -1;
-  QTest::newRow("first of two rows") << "S4" << "pw" << Outcome::SignedIn << 2;
-  QTest::newRow("second row never compared") << "S4" << "other" << Outcome::WrongPassword << -1;
-  QTest::newRow("null role") << "S5" << "pw" << Outcome::NoValidRole << -1;
-  QTest::newRow("role 5") << "S6" << "pw" << Outcome::NoValidRole << -1;
-  QTest::newRow("null stored password") << "S7" << "" << Outcome::WrongPassword << -1;
-  QTest::newRow("empty stored password") << "S8" << "" << Outcome::WrongPassword << -1;
-  QTest::newRow("plain stored password") << "S9" << "pw" << Outcome::WrongPassword << -1;
-  QTest::newRow("unknown id, known password") << "S10" << "pw" << Outcome::NoSuchAccount << -1;
-  QTest::newRow("empty id") << "" << "" << Outcome::NoSuchAccount << -1;
+  QTest::newRow("exact") << "S1"
+                         << "pw" << Outcome::SignedIn << 0;
+  QTest::newRow("typed with blanks") << "  S1 \t"
+                                     << " pw\r" << Outcome::SignedIn << 0;
+  QTest::newRow("stored with blanks") << "S2"
+                                      << "pw" << Outcome::SignedIn << 1;
+  QTest::newRow("trailing X") << "S3X"
+                              << "pw" << Outcome::SignedIn << 2;
+  QTest::newRow("trailing x is another id") << "S3x"
+                                            << "pw" << Outcome::NoSuchAccount << -1;
+  QTest::newRow("password case") << "S1"
+                                 << "PW" << Outcome::WrongPassword << -1;
+  QTest::newRow("first of two rows") << "S4"
+                                     << "pw" << Outcome::SignedIn << 2;
+  QTest::newRow("second row never compared") << "S4"
+                                             << "other" << Outcome::WrongPassword << -1;
+  QTest::newRow("null role") << "S5"
+                             << "pw" << Outcome::NoValidRole << -1;
+  QTest::newRow("role 5") << "S6"
+                          << "pw" << Outcome::NoValidRole << -1;
+  QTest::newRow("null stored password") << "S7"
+                                        << "" << Outcome::WrongPassword << -1;
+  QTest::newRow("empty stored password") << "S8"
+                                         << "" << Outcome::WrongPassword << -1;
+  QTest::newRow("plain stored password") << "S9"
+                                         << "pw" << Outcome::WrongPassword << -1;
+  QTest::newRow("unknown id, known password") << "S10"
+                                              << "pw" << Outcome::NoSuchAccount << -1;
+  QTest::newRow("empty id") << ""
+                            << "" << Outcome::NoSuchAccount << -1;
 }
 
 void ServerSignInTest::outcomes() {
@@ -110,7 +128,8 @@ void ServerSignInTest::emptyAccountsTable() {
 void ServerSignInTest::onlySignInBeforeSigningIn_data() {
   QTest::addColumn<QCborMap>("request");
   QTest::newRow("open") << provider(QStringLiteral("DataSetProvider_info")).toCbor();
-  QTest::newRow("apply") << apply(provider(QStringLiteral("DataSetProvider_info")), {insert({{"id", "x"}})}).toCbor();
+  QTest::newRow("apply")
+      << apply(provider(QStringLiteral("DataSetProvider_info")), {insert({{"id", "x"}})}).toCbor();
   QTest::newRow("draw") << protocol::DrawRequest{QStringLiteral("shgx")}.toCbor();
   QTest::newRow("unknown op") << QCborMap{{QStringLiteral("op"), QStringLiteral("shutdown")}};
 }
@@ -122,29 +141,35 @@ void ServerSignInTest::onlySignInBeforeSigningIn() {
   const std::optional<QCborMap> reply = client.call(request);
   QVERIFY(reply);
   QCOMPARE(protocol::replyError(*reply), std::optional<QString>(QStringLiteral("请先登录")));
-  QCOMPARE(server_->sql(QStringLiteral("select count(*) from info where id='x'")).value(0).value(0), QVariant(qint64(0)));
+  QCOMPARE(server_->sql(QStringLiteral("select count(*) from info where id='x'")).value(0).value(0),
+           QVariant(qint64(0)));
   // The connection stays usable, and bye ends it.
   QVERIFY(client.signIn(QStringLiteral("S1"), QStringLiteral("pw")).ok());
-  const std::optional<QCborMap> bye = client.call(QCborMap{{QStringLiteral("op"), protocol::op::kBye}});
+  const std::optional<QCborMap> bye =
+      client.call(QCborMap{{QStringLiteral("op"), protocol::op::kBye}});
   QVERIFY(bye && !protocol::replyError(*bye));
   QVERIFY(client.waitForClosed());
 }
 
 void ServerSignInTest::failedSignInSignsOut() {
-  std::unique_ptr<WireClient> client = signedIn(*server_, QStringLiteral("S1"), QStringLiteral("pw"));
+  std::unique_ptr<WireClient> client =
+      signedIn(*server_, QStringLiteral("S1"), QStringLiteral("pw"));
   QVERIFY(client);
   QVERIFY(client->open(provider(QStringLiteral("DataSetProvider_info"))).ok());
   // A later sign-in replaces the first: as a person, only its own rows.
   QCOMPARE(client->signIn(QStringLiteral("S3X"), QStringLiteral("pw"))->role, 2);
   QVERIFY(!client->select(QStringLiteral("select * from info")).ok());
-  QCOMPARE(client->signIn(QStringLiteral("S5"), QStringLiteral("pw"))->outcome, Outcome::NoValidRole);
-  QCOMPARE(client->open(provider(QStringLiteral("DataSetProvider_info"))).error, QStringLiteral("请先登录"));
+  QCOMPARE(client->signIn(QStringLiteral("S5"), QStringLiteral("pw"))->outcome,
+           Outcome::NoValidRole);
+  QCOMPARE(client->open(provider(QStringLiteral("DataSetProvider_info"))).error,
+           QStringLiteral("请先登录"));
 }
 
 void ServerSignInTest::addAccountOverwrites() {
   server_->sql(QStringLiteral("insert into user_name(id, qx, shr) values ('A1 ', 2, 'S1')"));
   server_->sql(QStringLiteral("insert into info(id, name, mz) values (' A1', '旧名', '汉族')"));
-  QVERIFY(server_->addAccount(QStringLiteral(" A1 "), QStringLiteral(" 新名 "), 1, QStringLiteral(" one ")));
+  QVERIFY(server_->addAccount(QStringLiteral(" A1 "), QStringLiteral(" 新名 "), 1,
+                              QStringLiteral(" one ")));
   QCOMPARE(server_->sql(QStringLiteral("select id, qx, shr from user_name where id like '%A1%'")),
            (QList<QVariantList>{{"A1", 1, "S1"}}));
   QCOMPARE(server_->sql(QStringLiteral("select id, name, mz from info where id like '%A1%'")),
@@ -169,7 +194,8 @@ void ServerSignInTest::badArgumentsPrintUsage_data() {
   QTest::newRow("bad listen") << QStringList{"--listen", "nowhere"};
   QTest::newRow("serve with extra") << QStringList{"serve", "extra"};
   QTest::newRow("add-account short") << QStringList{"add-account", "--db", "x.db", "ID", "NAME"};
-  QTest::newRow("add-account bad role") << QStringList{"add-account", "--db", "x.db", "ID", "NAME", "7"};
+  QTest::newRow("add-account bad role")
+      << QStringList{"add-account", "--db", "x.db", "ID", "NAME", "7"};
   QTest::newRow("seed-demo not a number") << QStringList{"seed-demo", "--db", "x.db", "many"};
 }
 

@@ -42,21 +42,26 @@ void ServerSqlTest::schemaIsIdempotent() {
   Result<std::unique_ptr<Storage>> again = openStorage(path_);
   QVERIFY(again.ok());
   QVERIFY((*again)->ensureSchema().ok());
-  Result<protocol::Packet> counter = (*again)->readTable(*schema::table(schema::kCounter), std::nullopt);
+  Result<protocol::Packet> counter =
+      (*again)->readTable(*schema::table(schema::kCounter), std::nullopt);
   QVERIFY(counter.ok());
   QCOMPARE(counter->rows, (QList<QVariantList>{QVariantList(6, qint64(0))}));
   Result<sqlite::Handle> db = sqlite::Handle::open(path_, sqlite::Handle::Mode::ReadOnly);
   QVERIFY(db.ok());
   for (const schema::Table& t : schema::tables()) {
-    Result<sqlite::Statement> info = db->prepare(QStringLiteral("select name, type, pk from pragma_table_info('%1')").arg(t.name));
+    Result<sqlite::Statement> info = db->prepare(
+        QStringLiteral("select name, type, pk from pragma_table_info('%1')").arg(t.name));
     QVERIFY(info.ok());
     QStringList columns;
     while (sqlite3_step(info->get()) == SQLITE_ROW) {
       const QString name = info->column(0).toString();
       const QString type = info->column(1).toString();
       columns << name;
-      if (name == u"rid") QCOMPARE(info->column(2), QVariant(qint64(1)));
-      else QCOMPARE(type, QLatin1StringView(t.column(name)->kind == schema::Kind::Integer ? "INTEGER" : "TEXT"));
+      if (name == u"rid")
+        QCOMPARE(info->column(2), QVariant(qint64(1)));
+      else
+        QCOMPARE(type, QLatin1StringView(t.column(name)->kind == schema::Kind::Integer ? "INTEGER"
+                                                                                       : "TEXT"));
     }
     QCOMPARE(columns, QStringList{"rid"} + t.columnNames());
   }
@@ -72,9 +77,9 @@ void ServerSqlTest::personKeyUsesTheIdIndex() {
   QFETCH(QString, table);
   Result<sqlite::Handle> db = sqlite::Handle::open(path_, sqlite::Handle::Mode::ReadOnly);
   QVERIFY(db.ok());
-  Result<sqlite::Statement> plan = db->prepare(
-      QStringLiteral("explain query plan select rid from \"%1\" where %2")
-          .arg(table, sqlite::personKeyCondition(*schema::table(table))));
+  Result<sqlite::Statement> plan =
+      db->prepare(QStringLiteral("explain query plan select rid from \"%1\" where %2")
+                      .arg(table, sqlite::personKeyCondition(*schema::table(table))));
   QVERIFY2(plan.ok(), qPrintable(plan.error()));
   int searches = 0;
   while (sqlite3_step(plan->get()) == SQLITE_ROW) {
@@ -128,9 +133,11 @@ void ServerSqlTest::uniqueColumnNames_data() {
   QTest::addColumn<QStringList>("unique");
   QTest::newRow("no repeats") << QStringList{"a", "b"} << QStringList{"a", "b"};
   QTest::newRow("three times") << QStringList{"a", "a", "a"} << QStringList{"a", "a_1", "a_2"};
-  QTest::newRow("two names repeated") << QStringList{"任职年月", "取得时间", "任职年月", "取得时间"}
-                                      << QStringList{"任职年月", "取得时间", "任职年月_1", "取得时间_1"};
-  QTest::newRow("suffix given later") << QStringList{"a", "a", "a_1"} << QStringList{"a", "a_2", "a_1"};
+  QTest::newRow("two names repeated")
+      << QStringList{"任职年月", "取得时间", "任职年月", "取得时间"}
+      << QStringList{"任职年月", "取得时间", "任职年月_1", "取得时间_1"};
+  QTest::newRow("suffix given later")
+      << QStringList{"a", "a", "a_1"} << QStringList{"a", "a_2", "a_1"};
   QTest::newRow("case differs") << QStringList{"ID", "id"} << QStringList{"ID", "id"};
 }
 

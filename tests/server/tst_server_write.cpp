@@ -14,7 +14,10 @@ const QString kAdmin = QStringLiteral("110000000000000000");
 const QString kPerson = QStringLiteral("330106198001011234");
 
 qint64 count(TestServer& server, const QString& table) {
-  return server.sql(QStringLiteral("select count(*) from \"%1\"").arg(table)).value(0).value(0).toLongLong();
+  return server.sql(QStringLiteral("select count(*) from \"%1\"").arg(table))
+      .value(0)
+      .value(0)
+      .toLongLong();
 }
 
 }  // namespace
@@ -49,22 +52,25 @@ void ServerWriteTest::initTestCase() {
 
 void ServerWriteTest::providerRoundTrip() {
   const protocol::OpenRequest wycd = provider(QStringLiteral("DataSetProvider_wycd"));
-  const Answer<protocol::ApplyReply> inserted = admin_->apply(apply(
-      wycd, {insert({{"id", kPerson}, {"zgxl", "大学本科毕业"}}),
-             insert({{"id", "other"}, {"zgxl", "其他"}})}));
+  const Answer<protocol::ApplyReply> inserted =
+      admin_->apply(apply(wycd, {insert({{"id", kPerson}, {"zgxl", "大学本科毕业"}}),
+                                 insert({{"id", "other"}, {"zgxl", "其他"}})}));
   QVERIFY2(inserted.ok(), qPrintable(inserted.error));
   QCOMPARE(inserted->insertedRids.size(), 2);
 
-  Answer<protocol::Packet> read = admin_->open(provider(QStringLiteral("DataSetProvider_wycd"), kPerson));
+  Answer<protocol::Packet> read =
+      admin_->open(provider(QStringLiteral("DataSetProvider_wycd"), kPerson));
   QVERIFY2(read.ok(), qPrintable(read.error));
   QCOMPARE(read->rids, QList<qint64>{inserted->insertedRids[0]});
   QCOMPARE(row(*read, 0).value("zgxl"), QVariant("大学本科毕业"));
 
-  const Answer<protocol::ApplyReply> updated = admin_->apply(
-      apply(wycd, {update(read->rids[0], row(*read, 0), {{"zgxl", "硕士研究生毕业"}, {"pthdj", "二级甲等"}})}));
+  const Answer<protocol::ApplyReply> updated = admin_->apply(apply(
+      wycd,
+      {update(read->rids[0], row(*read, 0), {{"zgxl", "硕士研究生毕业"}, {"pthdj", "二级甲等"}})}));
   QVERIFY2(updated.ok(), qPrintable(updated.error));
-  QCOMPARE(server_->sql(QStringLiteral("select zgxl, pthdj from wycd where rid=?"), {read->rids[0]}),
-           (QList<QVariantList>{{"硕士研究生毕业", "二级甲等"}}));
+  QCOMPARE(
+      server_->sql(QStringLiteral("select zgxl, pthdj from wycd where rid=?"), {read->rids[0]}),
+      (QList<QVariantList>{{"硕士研究生毕业", "二级甲等"}}));
 
   read = admin_->open(provider(QStringLiteral("DataSetProvider_wycd"), kPerson));
   const Answer<protocol::ApplyReply> deleted =
@@ -75,13 +81,15 @@ void ServerWriteTest::providerRoundTrip() {
 
 void ServerWriteTest::commandTextRoundTrip() {
   const schema::queries::HistoryQueries& q = schema::queries::history(u"jzgjckh");
-  const protocol::OpenRequest writeBack = command(q.writeBack, {kPerson}, QStringLiteral("DataSetProvider_temp1"));
+  const protocol::OpenRequest writeBack =
+      command(q.writeBack, {kPerson}, QStringLiteral("DataSetProvider_temp1"));
   const Answer<protocol::ApplyReply> inserted = admin_->apply(apply(
       writeBack, {insert({{"id_num", 7}, {"id", kPerson}, {"ch", "优秀教师"}, {"sj", "201009"}})}));
   QVERIFY2(inserted.ok(), qPrintable(inserted.error));
 
   // The display text names its columns in Chinese; they still map to the stored columns.
-  const protocol::OpenRequest display = command(q.display, {kPerson}, QStringLiteral("datasetprovider_temp4"));
+  const protocol::OpenRequest display =
+      command(q.display, {kPerson}, QStringLiteral("datasetprovider_temp4"));
   Answer<protocol::Packet> read = admin_->open(display);
   QVERIFY2(read.ok(), qPrintable(read.error));
   QCOMPARE(read->rids, inserted->insertedRids);
@@ -102,8 +110,10 @@ void ServerWriteTest::commandTextRoundTrip() {
 }
 
 void ServerWriteTest::updateAddressesTheRowRead() {
-  server_->sql(QStringLiteral("insert into other_info(id, tel) values ('D1', 'first'), ('D1 ', 'second')"));
-  const protocol::OpenRequest source = provider(QStringLiteral("DataSetProvider_other_info"), QStringLiteral("D1"));
+  server_->sql(
+      QStringLiteral("insert into other_info(id, tel) values ('D1', 'first'), ('D1 ', 'second')"));
+  const protocol::OpenRequest source =
+      provider(QStringLiteral("DataSetProvider_other_info"), QStringLiteral("D1"));
   const Answer<protocol::Packet> read = admin_->open(source);
   QVERIFY2(read.ok(), qPrintable(read.error));
   QCOMPARE(read->rows.size(), 2);
@@ -113,8 +123,9 @@ void ServerWriteTest::updateAddressesTheRowRead() {
   const Answer<protocol::ApplyReply> updated =
       admin_->apply(apply(source, {update(read->rids[1], second, {{"tel", "changed"}})}));
   QVERIFY2(updated.ok(), qPrintable(updated.error));
-  QCOMPARE(server_->sql(QStringLiteral("select tel from other_info where id like 'D1%' order by rid")),
-           (QList<QVariantList>{{"first"}, {"changed"}}));
+  QCOMPARE(
+      server_->sql(QStringLiteral("select tel from other_info where id like 'D1%' order by rid")),
+      (QList<QVariantList>{{"first"}, {"changed"}}));
 }
 
 void ServerWriteTest::staleChangesWriteNothing_data() {
@@ -136,15 +147,17 @@ void ServerWriteTest::staleChangesWriteNothing() {
   std::unique_ptr<WireClient> other = signedIn(*server_, kAdmin, QStringLiteral("admin"));
   QVERIFY(other);
   const Answer<protocol::Packet> theirs = other->open(source);
-  const protocol::Change change = rowDeleted ? remove(theirs->rids[1], row(*theirs, 1))
-                                             : update(theirs->rids[1], row(*theirs, 1), {{"kss", "30"}});
+  const protocol::Change change = rowDeleted
+                                      ? remove(theirs->rids[1], row(*theirs, 1))
+                                      : update(theirs->rids[1], row(*theirs, 1), {{"kss", "30"}});
   QVERIFY(other->apply(apply(source, {change})).ok());
-  const QList<QVariantList> before = server_->sql(QStringLiteral("select * from rjxx order by rid"));
+  const QList<QVariantList> before =
+      server_->sql(QStringLiteral("select * from rjxx order by rid"));
 
   // One call: a good insert, a good update, then the stale row. None of it may stay.
-  const Answer<protocol::ApplyReply> stale = admin_->apply(apply(
-      source, {insert({{"id", "S3"}}), update(mine->rids[0], row(*mine, 0), {{"kss", "11"}}),
-               update(mine->rids[1], row(*mine, 1), {{"kss", "99"}})}));
+  const Answer<protocol::ApplyReply> stale = admin_->apply(
+      apply(source, {insert({{"id", "S3"}}), update(mine->rids[0], row(*mine, 0), {{"kss", "11"}}),
+                     update(mine->rids[1], row(*mine, 1), {{"kss", "99"}})}));
   QVERIFY(!stale.ok());
   QCOMPARE(stale.error, error);
   QCOMPARE(server_->sql(QStringLiteral("select * from rjxx order by rid")), before);
@@ -158,20 +171,25 @@ void ServerWriteTest::refusedApplies_data() {
   QTest::newRow("join") << command(schema::queries::kPersonList)
                         << QList<protocol::Change>{insert({{"姓名", "x"}})}
                         << "该查询涉及多个表，不能保存修改";
-  QTest::newRow("unknown column") << info << QList<protocol::Change>{insert({{"id", "U1"}, {"nosuch", "x"}})}
+  QTest::newRow("unknown column") << info
+                                  << QList<protocol::Change>{insert(
+                                         {{"id", "U1"}, {"nosuch", "x"}})}
                                   << "列 nosuch 不能保存修改";
   QTest::newRow("row identity as a column")
-      << info << QList<protocol::Change>{insert({{"id", "U1"}, {"rid", 5}})} << "列 rid 不能保存修改";
+      << info << QList<protocol::Change>{insert({{"id", "U1"}, {"rid", 5}})}
+      << "列 rid 不能保存修改";
   QTest::newRow("computed column")
       << command(QStringLiteral("select id, upper(name) as u from info"))
       << QList<protocol::Change>{insert({{"id", "U1"}, {"u", "X"}})} << "列 u 不能保存修改";
   QTest::newRow("counter row deleted")
       << provider(QStringLiteral("DataSetProvider_count")) << QList<protocol::Change>{remove(1, {})}
       << "计数器只有一行，不能增加或删除";
-  const protocol::OpenRequest history = command(schema::queries::history(u"shgx").writeBack, {"U1"});
+  const protocol::OpenRequest history =
+      command(schema::queries::history(u"shgx").writeBack, {"U1"});
   QTest::newRow("duplicate id_num")
       << history
-      << QList<protocol::Change>{insert({{"id_num", 1}, {"id", "U1"}}), insert({{"id_num", 1}, {"id", "U1"}})}
+      << QList<protocol::Change>{insert({{"id_num", 1}, {"id", "U1"}}),
+                                 insert({{"id_num", 1}, {"id", "U1"}})}
       << "保存失败：与已有记录重复（UNIQUE constraint failed: shgx.id_num）";
 }
 
@@ -202,22 +220,27 @@ void ServerWriteTest::quotesAndCommentsStayValues() {
   const Answer<protocol::ApplyReply> updated =
       admin_->apply(apply(source, {update(read->rids[0], {{"name", tricky}}, {{"mz", tricky}})}));
   QVERIFY2(updated.ok(), qPrintable(updated.error));
-  QCOMPARE(server_->sql(QStringLiteral("select mz from info where id=?"), {tricky}).value(0).value(0),
-           QVariant(tricky));
+  QCOMPARE(
+      server_->sql(QStringLiteral("select mz from info where id=?"), {tricky}).value(0).value(0),
+      QVariant(tricky));
 }
 
 void ServerWriteTest::passwordsAreStoredHashed() {
   const protocol::OpenRequest accounts = provider(QStringLiteral("DataSetProvider_user"));
-  const Answer<protocol::ApplyReply> inserted = admin_->apply(
-      apply(accounts, {insert({{"id", "P1"}, {"password", " first "}, {"qx", 2}})}));
+  const Answer<protocol::ApplyReply> inserted =
+      admin_->apply(apply(accounts, {insert({{"id", "P1"}, {"password", " first "}, {"qx", 2}})}));
   QVERIFY2(inserted.ok(), qPrintable(inserted.error));
   const QString stored =
-      server_->sql(QStringLiteral("select password from user_name where id='P1'")).value(0).value(0).toString();
+      server_->sql(QStringLiteral("select password from user_name where id='P1'"))
+          .value(0)
+          .value(0)
+          .toString();
   QVERIFY2(stored.startsWith(QStringLiteral("$argon2id$")), qPrintable(stored));
   QVERIFY(signedIn(*server_, QStringLiteral("P1"), QStringLiteral("first")));
 
   // Through a select text, with the (null) password as read in the original row.
-  const protocol::OpenRequest text = command(QStringLiteral("select id, password, qx from user_name where id=?"), {"P1"});
+  const protocol::OpenRequest text =
+      command(QStringLiteral("select id, password, qx from user_name where id=?"), {"P1"});
   const Answer<protocol::Packet> read = admin_->open(text);
   QVERIFY2(read.ok(), qPrintable(read.error));
   QVERIFY(row(*read, 0).value("password").isNull());
@@ -225,7 +248,10 @@ void ServerWriteTest::passwordsAreStoredHashed() {
       admin_->apply(apply(text, {update(read->rids[0], row(*read, 0), {{"password", "second"}})}));
   QVERIFY2(changed.ok(), qPrintable(changed.error));
   const QString rehashed =
-      server_->sql(QStringLiteral("select password from user_name where id='P1'")).value(0).value(0).toString();
+      server_->sql(QStringLiteral("select password from user_name where id='P1'"))
+          .value(0)
+          .value(0)
+          .toString();
   QVERIFY(rehashed.startsWith(QStringLiteral("$argon2id$")) && rehashed != stored);
   QVERIFY(!signedIn(*server_, QStringLiteral("P1"), QStringLiteral("first")));
   QVERIFY(signedIn(*server_, QStringLiteral("P1"), QStringLiteral("second")));

@@ -1,10 +1,11 @@
 #include "tests/support/test_server.h"
 
+#include <sqlite3.h>
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpSocket>
-#include <sqlite3.h>
 
 namespace {
 
@@ -19,9 +20,9 @@ QVariant columnValue(sqlite3_stmt* statement, int column) {
     case SQLITE_FLOAT:
       return QVariant(sqlite3_column_double(statement, column));
     default:
-      return QVariant(QString::fromUtf8(
-          reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-          sqlite3_column_bytes(statement, column)));
+      return QVariant(
+          QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                            sqlite3_column_bytes(statement, column)));
   }
 }
 

@@ -47,7 +47,8 @@ Answer<protocol::ApplyReply> WireClient::apply(const protocol::ApplyRequest& req
 }
 
 Answer<qint64> WireClient::draw(const QString& table) {
-  const Answer<protocol::DrawReply> reply = ask<protocol::DrawReply>(protocol::DrawRequest{table}.toCbor());
+  const Answer<protocol::DrawReply> reply =
+      ask<protocol::DrawReply>(protocol::DrawRequest{table}.toCbor());
   return {reply.ok() ? std::optional<qint64>(reply->value) : std::nullopt, reply.error};
 }
 

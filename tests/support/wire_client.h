@@ -33,8 +33,9 @@ class WireClient {
   Answer<protocol::SignInReply> signIn(const QString& id, const QString& password);
   Answer<protocol::Packet> open(const protocol::OpenRequest& request);
   // Opens a command-text provider (DataSetProvider_search unless named) with a select text.
-  Answer<protocol::Packet> select(const QString& text, const QVariantList& params = {},
-                                  const QString& provider = QStringLiteral("DataSetProvider_search"));
+  Answer<protocol::Packet> select(
+      const QString& text, const QVariantList& params = {},
+      const QString& provider = QStringLiteral("DataSetProvider_search"));
   Answer<protocol::ApplyReply> apply(const protocol::ApplyRequest& request);
   Answer<qint64> draw(const QString& table);
 
