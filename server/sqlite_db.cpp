@@ -98,6 +98,9 @@ Result<Handle> Handle::open(const QString& path, Mode mode) {
     return Error{QStringLiteral("无法打开数据库 %1：%2").arg(path, handle.failure())};
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // No SQL text may touch the file's structure or run schema code it does not trust.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_create_function_v2(db, "strim", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
                              nullptr, strim, nullptr, nullptr, nullptr);
   if (mode == Mode::ReadOnly) {
