@@ -1,30 +1,37 @@
 #include "protocol/frame.h"
 
 #include <QCborValue>
+#include <QAbstractSocket>
 #include <QIODevice>
 #include <QtEndian>
+#include <algorithm>
 
 namespace protocol {
 
 namespace {
 
-// Reads exactly `size` bytes, waiting for more as needed.
+// Reads exactly `size` bytes, waiting for more as needed. The buffer grows with what has
+// arrived, so a length prefix alone never makes the reader allocate a whole frame.
 bool readExactly(QIODevice& device, qint64 size, int timeoutMs, QByteArray* out, QString* error) {
-  out->resize(size);
-  qint64 done = 0;
-  while (done < size) {
+  constexpr qint64 kChunk = 1 << 20;
+  out->clear();
+  while (out->size() < size) {
     if (device.bytesAvailable() == 0 && !device.waitForReadyRead(timeoutMs)) {
-      *error = device.isOpen() && device.errorString().isEmpty()
-                   ? QStringLiteral("等待服务器应答超时")
-                   : QStringLiteral("连接已断开：%1").arg(device.errorString());
+      const auto* socket = qobject_cast<const QAbstractSocket*>(&device);
+      const bool connected =
+          socket ? socket->state() == QAbstractSocket::ConnectedState : device.isOpen();
+      *error = connected ? QStringLiteral("等待对方应答超时")
+                         : QStringLiteral("连接已断开：%1").arg(device.errorString());
       return false;
     }
-    const qint64 n = device.read(out->data() + done, size - done);
+    const qint64 done = out->size();
+    out->resize(done + std::min(size - done, std::max(device.bytesAvailable(), kChunk)));
+    const qint64 n = device.read(out->data() + done, out->size() - done);
     if (n < 0) {
       *error = QStringLiteral("读取失败：%1").arg(device.errorString());
       return false;
     }
-    done += n;
+    out->resize(done + n);
   }
   return true;
 }
