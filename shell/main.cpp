@@ -67,9 +67,6 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
   // The grid's current row is the dataset's current row.
   connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) { search->moveTo(current.row()); });
-  notifier::setPersonsChangedListener([this] {
-    if (search->active()) search->refresh();
-  });
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -78,7 +75,12 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
   Timer1->start();
 
   SocketConnection1.open(server);
+  notifier::setPersonsChangedListener([this] {
+    if (search->active()) search->refresh();
+  });
 }
+
+Tmain_manage::~Tmain_manage() { notifier::setPersonsChangedListener({}); }
 
 void Tmain_manage::buildMenu() {
   auto* bar = new QMenuBar(this);

@@ -21,6 +21,7 @@ class Tmain_manage : public Form {
  public:
   // Opens SocketConnection1 to `server`; throws RemoteError when that fails.
   explicit Tmain_manage(const ServerAddress& server, QWidget* parent = nullptr);
+  ~Tmain_manage() override;
 
   QFrame* Panel1;
   QPushButton* BitBtn1;  // 筛   选
