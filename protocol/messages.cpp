@@ -7,8 +7,6 @@ namespace protocol {
 namespace {
 
 const QString kOp = QStringLiteral("op");
-const QString kOk = QStringLiteral("ok");
-const QString kError = QStringLiteral("error");
 
 QCborMap request(const QString& name) {
   QCborMap m;
@@ -47,17 +45,7 @@ const char* const kKinds[] = {"insert", "update", "delete"};
 }  // namespace
 
 QCborValue toCbor(const QVariant& value) {
-  if (value.isNull()) return QCborValue(nullptr);
-  switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-      return QCborValue(value.toLongLong());
-    default:
-      return QCborValue(value.toString());
-  }
+  return withWireValue(value, [](const auto& v) { return QCborValue(v); });
 }
 
 QVariant fromCbor(const QCborValue& value) {
@@ -71,20 +59,20 @@ QString opOf(const QCborMap& request) { return request.value(kOp).toString(); }
 
 QCborMap okReply() {
   QCborMap m;
-  m[kOk] = true;
+  m[key::kOk] = true;
   return m;
 }
 
 QCborMap errorReply(const QString& reason) {
   QCborMap m;
-  m[kOk] = false;
-  m[kError] = reason;
+  m[key::kOk] = false;
+  m[key::kError] = reason;
   return m;
 }
 
 std::optional<QString> replyError(const QCborMap& reply) {
-  if (reply.value(kOk).toBool()) return std::nullopt;
-  const QString reason = reply.value(kError).toString();
+  if (reply.value(key::kOk).toBool()) return std::nullopt;
+  const QString reason = reply.value(key::kError).toString();
   return reason.isEmpty() ? QStringLiteral("服务器拒绝了请求") : reason;
 }
 
@@ -148,23 +136,23 @@ OpenRequest OpenRequest::fromCbor(const QCborMap& m) {
 
 QCborMap Packet::toCbor() const {
   QCborMap m = okReply();
-  m[QStringLiteral("columns")] = QCborArray::fromStringList(columns);
+  m[key::kColumns] = QCborArray::fromStringList(columns);
   QCborArray rowArray;
   for (const QVariantList& row : rows) rowArray.append(listToCbor(row));
-  m[QStringLiteral("rows")] = rowArray;
+  m[key::kRows] = rowArray;
   QCborArray ridArray;
   for (qint64 rid : rids) ridArray.append(rid);
-  m[QStringLiteral("rids")] = ridArray;
+  m[key::kRids] = ridArray;
   return m;
 }
 
 Packet Packet::fromCbor(const QCborMap& m) {
   Packet p;
-  for (const QCborValue& c : m.value(QStringLiteral("columns")).toArray()) p.columns << c.toString();
-  const QCborArray rowArray = m.value(QStringLiteral("rows")).toArray();
+  for (const QCborValue& c : m.value(key::kColumns).toArray()) p.columns << c.toString();
+  const QCborArray rowArray = m.value(key::kRows).toArray();
   p.rows.reserve(rowArray.size());
   for (const QCborValue& row : rowArray) p.rows << listFromCbor(row.toArray());
-  for (const QCborValue& rid : m.value(QStringLiteral("rids")).toArray()) p.rids << rid.toInteger();
+  for (const QCborValue& rid : m.value(key::kRids).toArray()) p.rids << rid.toInteger();
   return p;
 }
 

@@ -26,8 +26,32 @@ inline const QString kDraw = QStringLiteral("draw");
 inline const QString kBye = QStringLiteral("bye");
 }  // namespace op
 
+// Reply keys read and written in more than one place.
+namespace key {
+inline const QString kOk = QStringLiteral("ok");
+inline const QString kError = QStringLiteral("error");
+inline const QString kColumns = QStringLiteral("columns");
+inline const QString kRows = QStringLiteral("rows");
+inline const QString kRids = QStringLiteral("rids");
+}  // namespace key
+
 // Field values travel as CBOR null, integer or text; in memory they are a null QVariant,
-// qint64 or QString.
+// qint64 or QString. `withWireValue` calls `use` with what `value` travels as: nullptr, a qint64
+// or a QString.
+template <typename Use>
+auto withWireValue(const QVariant& value, Use&& use) {
+  if (value.isNull()) return use(nullptr);
+  switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+      return use(qint64(value.toLongLong()));
+    default:
+      return use(value.toString());
+  }
+}
 QCborValue toCbor(const QVariant& value);
 QVariant fromCbor(const QCborValue& value);
 
