@@ -1,7 +1,9 @@
 #include "protocol/frame.h"
 
-#include <QCborValue>
 #include <QAbstractSocket>
+#include <QBuffer>
+#include <QCborStreamWriter>
+#include <QCborValue>
 #include <QIODevice>
 #include <QtEndian>
 #include <algorithm>
@@ -39,13 +41,21 @@ bool readExactly(QIODevice& device, qint64 size, int timeoutMs, QByteArray* out,
 }  // namespace
 
 QByteArray encodeFrame(const QCborMap& message) {
-  const QByteArray body = QCborValue(message).toCbor();
-  QByteArray frame(4, Qt::Uninitialized);
-  qToBigEndian<quint32>(quint32(body.size()), frame.data());
-  return frame + body;
+  return encodeStreamedFrame(
+      [&message](QCborStreamWriter& writer) { QCborValue(message).toCbor(writer); });
 }
 
-std::optional<QCborMap> readFrame(QIODevice& device, int timeoutMs, QString* error) {
+QByteArray encodeStreamedFrame(const std::function<void(QCborStreamWriter&)>& writeBody) {
+  QByteArray frame(4, Qt::Uninitialized);
+  QBuffer buffer(&frame);
+  buffer.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+  QCborStreamWriter writer(&buffer);
+  writeBody(writer);
+  qToBigEndian<quint32>(quint32(frame.size() - 4), frame.data());
+  return frame;
+}
+
+std::optional<QByteArray> readFrameBody(QIODevice& device, int timeoutMs, QString* error) {
   QByteArray header;
   if (!readExactly(device, 4, timeoutMs, &header, error)) return std::nullopt;
   const quint32 length = qFromBigEndian<quint32>(header.constData());
@@ -55,13 +65,22 @@ std::optional<QCborMap> readFrame(QIODevice& device, int timeoutMs, QString* err
   }
   QByteArray body;
   if (!readExactly(device, length, timeoutMs, &body, error)) return std::nullopt;
+  return body;
+}
+
+std::optional<QCborMap> parseFrameBody(const QByteArray& body, QString* error) {
   QCborParserError parseError;
   const QCborValue value = QCborValue::fromCbor(body, &parseError);
   if (parseError.error != QCborError::NoError || !value.isMap()) {
-    *error = QStringLiteral("报文无法解析");
+    *error = kUnreadableFrame;
     return std::nullopt;
   }
   return value.toMap();
+}
+
+std::optional<QCborMap> readFrame(QIODevice& device, int timeoutMs, QString* error) {
+  const std::optional<QByteArray> body = readFrameBody(device, timeoutMs, error);
+  return body ? parseFrameBody(*body, error) : std::nullopt;
 }
 
 bool writeFrame(QIODevice& device, const QCborMap& message, int timeoutMs, QString* error) {
