@@ -100,7 +100,8 @@ struct OpenRequest {
 
 // The rows of an open: column names as the query gave them (a repeated name gets `_1`, `_2` …
 // appended), the values, and a hidden row identity per row when the rows can be written back
-// (empty when they cannot, as for a join).
+// (empty when they cannot, as for a join). On the wire an open reply is written and read as a
+// stream (protocol/packet_stream.h); toCbor and fromCbor give the same reply as a map.
 struct Packet {
   QStringList columns;
   QList<QVariantList> rows;

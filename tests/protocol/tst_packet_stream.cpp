@@ -1,0 +1,136 @@
+// Open replies written and read as a stream: the same bytes and values as the map form, the same
+// refusals, and malformed bytes refused.
+#include <QtEndian>
+#include <QtTest>
+
+#include "protocol/frame.h"
+#include "protocol/packet_stream.h"
+
+using protocol::Packet;
+Q_DECLARE_METATYPE(Packet)
+
+namespace {
+
+// A packet as text that tells null, integer and text apart.
+QStringList describe(const Packet& p) {
+  QStringList out{QStringLiteral("columns ") + p.columns.join(u'|')};
+  for (const QVariantList& row : p.rows) {
+    QString line = QStringLiteral("row");
+    for (const QVariant& v : row)
+      line += v.isNull()
+                  ? QStringLiteral(" null")
+                  : QStringLiteral(" %1:%2").arg(QLatin1StringView(v.typeName()), v.toString());
+    out << line;
+  }
+  for (qint64 rid : p.rids) out << QStringLiteral("rid %1").arg(rid);
+  return out;
+}
+
+QByteArray body(const QCborValue& value) { return value.toCbor(); }
+
+}  // namespace
+
+class PacketStreamTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void sameAsTheMapForm_data();
+  void sameAsTheMapForm();
+  void refusalsAsToday_data();
+  void refusalsAsToday();
+  void malformedIsRefused_data();
+  void malformedIsRefused();
+  void cutShortIsRefused();
+};
+
+void PacketStreamTest::sameAsTheMapForm_data() {
+  QTest::addColumn<Packet>("packet");
+  QTest::addColumn<bool>("canonical");  // values already null, qint64 or QString
+  const qint64 kMin = std::numeric_limits<qint64>::min(), kMax = std::numeric_limits<qint64>::max();
+  QTest::newRow("nothing") << Packet{} << true;
+  QTest::newRow("no rows") << Packet{{"id", "name"}, {}, {}} << true;
+  QTest::newRow("odd values") << Packet{{"a", "b", "c"},
+                                        {{QVariant(), QString(""), QStringLiteral("张三，汉族")},
+                                         {qint64(0), kMin, kMax},
+                                         {qint64(-1), qint64(24), qint64(1) << 32},
+                                         {QString(300, u'无'), QString(u'x'), QVariant()}},
+                                        {1, kMax, 0, 4}}
+                              << true;
+  QTest::newRow("other kinds travel as integer or text")
+      << Packet{{"n"}, {{int(7)}, {true}, {uint(9)}, {1.5}, {QDate(2001, 2, 3)}}, {}} << false;
+}
+
+void PacketStreamTest::sameAsTheMapForm() {
+  QFETCH(Packet, packet);
+  QFETCH(bool, canonical);
+  const QByteArray frame = protocol::encodePacketFrame(packet);
+  QCOMPARE(frame, protocol::encodeFrame(packet.toCbor()));
+  QCOMPARE(qFromBigEndian<quint32>(frame.constData()), quint32(frame.size() - 4));
+  const protocol::PacketReply reply = protocol::readPacketReply(frame.mid(4));
+  QVERIFY2(reply.packet, qPrintable(reply.error));
+  const Packet tree = Packet::fromCbor(QCborValue::fromCbor(frame.mid(4)).toMap());
+  QCOMPARE(describe(*reply.packet), describe(tree));
+  if (canonical) QCOMPARE(describe(*reply.packet), describe(packet));
+}
+
+void PacketStreamTest::refusalsAsToday_data() {
+  QTest::addColumn<QCborMap>("reply");
+  QTest::newRow("error reply") << protocol::errorReply(QStringLiteral("无权读取该表"));
+  QTest::newRow("empty reason") << protocol::errorReply(QString());
+  QTest::newRow("no ok") << QCborMap{{"columns", QCborArray{"a"}}};
+  QTest::newRow("ok not a bool") << QCborMap{{"ok", 1}, {"error", "x"}};
+  QTest::newRow("reason after rows")
+      << QCborMap{{"rows", QCborArray{}}, {"ok", false}, {"error", "晚到的原因"}};
+}
+
+void PacketStreamTest::refusalsAsToday() {
+  QFETCH(QCborMap, reply);
+  const protocol::PacketReply read = protocol::readPacketReply(body(reply));
+  QVERIFY(!read.packet);
+  QVERIFY(!read.malformed);
+  QCOMPARE(read.error, *protocol::replyError(reply));
+}
+
+void PacketStreamTest::malformedIsRefused_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  const auto ok = [](const QString& key, const QCborValue& value) {
+    return body(QCborMap{{"ok", true}, {"columns", QCborArray{"a"}}, {key, value}});
+  };
+  QTest::newRow("empty") << QByteArray();
+  QTest::newRow("not CBOR") << QByteArray(8, '\xff');
+  QTest::newRow("an array") << body(QCborArray{true});
+  QTest::newRow("columns not texts") << ok("columns", QCborArray{1});
+  QTest::newRow("row not an array") << ok("rows", QCborArray{1});
+  QTest::newRow("value a double") << ok("rows", QCborArray{QCborArray{1.5}});
+  QTest::newRow("value a bool") << ok("rows", QCborArray{QCborArray{false}});
+  QTest::newRow("value an array") << ok("rows", QCborArray{QCborArray{QCborArray{}}});
+  QTest::newRow("row too short") << ok("rows", QCborArray{QCborArray{}});
+  QTest::newRow("rid per row or none") << ok("rids", QCborArray{1});
+  QTest::newRow("rid a text") << body(QCborMap{{"ok", true}, {"rids", QCborArray{"1"}}});
+  QTest::newRow("bad UTF-8") << ok("rows", QCborArray{}).replace("a", "\xff");
+  QTest::newRow("integer over qint64")
+      << ok("rows", QCborArray{}).replace("\x80", QByteArray::fromHex("81811b8000000000000000"));
+  QTest::newRow("integer under qint64")
+      << ok("rows", QCborArray{}).replace("\x80", QByteArray::fromHex("81813b8000000000000000"));
+  QTest::newRow("huge length, few bytes")
+      << ok("rows", QCborArray{}).replace("\x80", "\x9b\x7f\xff\xff\xff\xff\xff\xff\xff\x80");
+}
+
+void PacketStreamTest::malformedIsRefused() {
+  QFETCH(QByteArray, bytes);
+  const protocol::PacketReply read = protocol::readPacketReply(bytes);
+  QVERIFY(!read.packet);
+  QVERIFY(read.malformed);
+  QCOMPARE(read.error, protocol::kUnreadableFrame);
+}
+
+void PacketStreamTest::cutShortIsRefused() {
+  const Packet packet{{"a", "b"}, {{QStringLiteral("张三"), qint64(1) << 40}}, {7}};
+  const QByteArray whole = protocol::encodePacketFrame(packet).mid(4);
+  for (qsizetype n = 0; n < whole.size(); ++n)
+    QVERIFY2(protocol::readPacketReply(whole.left(n)).malformed, qPrintable(QString::number(n)));
+  QVERIFY(protocol::readPacketReply(whole).packet);
+}
+
+QTEST_GUILESS_MAIN(PacketStreamTest)
+#include "tst_packet_stream.moc"
