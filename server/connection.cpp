@@ -21,10 +21,13 @@ QString peerOf(const QTcpSocket& socket) {
   return socket.peerAddress().toString() + u':' + QString::number(socket.peerPort());
 }
 
-bool send(QTcpSocket& socket, const QCborMap& message) {
-  QByteArray frame = protocol::encodeFrame(message);
+QByteArray errorFrame(const QString& reason) {
+  return protocol::encodeFrame(protocol::errorReply(reason));
+}
+
+bool send(QTcpSocket& socket, QByteArray frame) {
   if (quint64(frame.size()) > protocol::kMaxFrameBytes + 4)
-    frame = protocol::encodeFrame(protocol::errorReply(QStringLiteral("应答超过报文长度上限")));
+    frame = errorFrame(QStringLiteral("应答超过报文长度上限"));
   if (socket.write(frame) != frame.size()) return false;
   while (socket.bytesToWrite() > 0)
     if (!socket.waitForBytesWritten(kWriteTimeoutMs)) return false;
@@ -54,7 +57,7 @@ void serveConnection(qintptr descriptor, const QString& location) {
   Result<std::unique_ptr<Storage>> storage = openStorage(location);
   if (!storage) {
     reason = storage.error();
-    send(socket, protocol::errorReply(reason));
+    send(socket, errorFrame(reason));
   } else {
     Session session(**storage, peer);
     while (true) {
@@ -65,18 +68,18 @@ void serveConnection(qintptr descriptor, const QString& location) {
       const quint32 length = qFromBigEndian<quint32>(socket.peek(4).constData());
       if (!session.signedIn() && length > kGuestFrameBytes) {
         reason = QStringLiteral("登录前的报文过长（%1 字节）").arg(length);
-        send(socket, protocol::errorReply(reason));
+        send(socket, errorFrame(reason));
         break;
       }
       QString error;
       const std::optional<QCborMap> request = protocol::readFrame(socket, kChunkTimeoutMs, &error);
       if (!request) {
         reason = error;
-        send(socket, protocol::errorReply(error));
+        send(socket, errorFrame(error));
         break;
       }
       const Session::Reply reply = session.handle(*request);
-      if (!send(socket, reply.message)) {
+      if (!send(socket, reply.frame)) {
         reason = QStringLiteral("send failed: %1").arg(socket.errorString());
         break;
       }
@@ -95,7 +98,7 @@ void refuseConnection(qintptr descriptor, const QString& reason) {
   QTcpSocket socket;
   if (!socket.setSocketDescriptor(descriptor)) return;
   logLine(QStringLiteral("%1 refused: %2").arg(peerOf(socket), reason));
-  socket.write(protocol::encodeFrame(protocol::errorReply(reason)));
+  socket.write(errorFrame(reason));
   socket.waitForBytesWritten(1000);
   socket.disconnectFromHost();
 }

@@ -1,5 +1,7 @@
 #include "server/session.h"
 
+#include "protocol/frame.h"
+#include "protocol/packet_stream.h"
 #include "schema/values.h"
 #include "server/log.h"
 #include "server/password.h"
@@ -34,12 +36,10 @@ const char* outcomeText(protocol::SignInOutcome outcome) {
   return "";
 }
 
-template <typename T>
-QCborMap replyOf(const Result<T>& result) {
-  return result ? result->toCbor() : errorReply(result.error());
-}
-
 }  // namespace
+
+Session::Reply::Reply(const QCborMap& message, bool close)
+    : frame(protocol::encodeFrame(message)), close(close) {}
 
 Session::Session(Storage& storage, QString peer) : storage_(storage), peer_(std::move(peer)) {}
 
@@ -54,7 +54,9 @@ Session::Reply Session::handle(const QCborMap& request) {
 
   QCborMap reply;
   if (op == protocol::op::kOpen) {
-    reply = replyOf(open(protocol::OpenRequest::fromCbor(request)));
+    const Result<protocol::Packet> packet = open(protocol::OpenRequest::fromCbor(request));
+    if (packet) return Reply(protocol::encodePacketFrame(*packet));
+    reply = errorReply(packet.error());
   } else if (op == protocol::op::kApply) {
     const Result<QList<qint64>> inserted = apply(protocol::ApplyRequest::fromCbor(request));
     reply = inserted ? protocol::ApplyReply{*inserted}.toCbor() : errorReply(inserted.error());

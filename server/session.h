@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QCborMap>
 #include <QString>
 #include <optional>
@@ -16,8 +17,11 @@ class Session {
  public:
   Session(Storage& storage, QString peer);
 
+  // The frame that answers a request.
   struct Reply {
-    QCborMap message;
+    Reply(const QCborMap& message, bool close = false);
+    explicit Reply(QByteArray frame) : frame(std::move(frame)) {}
+    QByteArray frame;
     bool close = false;  // end the connection once the reply is sent
   };
 
