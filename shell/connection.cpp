@@ -1,6 +1,7 @@
 #include "shell/connection.h"
 
 #include "protocol/frame.h"
+#include "protocol/packet_stream.h"
 #include "shell/remote_error.h"
 
 std::optional<ServerAddress> ServerAddress::parse(const QString& text) {
@@ -53,14 +54,22 @@ void Connection::close() {
 
 bool Connection::connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
 
-QCborMap Connection::call(const QCborMap& request) {
+QByteArray Connection::exchange(const QCborMap& request) {
   if (!connected()) throw RemoteError(QStringLiteral("未连接到应用服务器"));
   QString error;
-  if (!protocol::writeFrame(socket_, request, kTimeoutMs, &error)) {
+  std::optional<QByteArray> body;
+  if (protocol::writeFrame(socket_, request, kTimeoutMs, &error))
+    body = protocol::readFrameBody(socket_, kTimeoutMs, &error);
+  if (!body) {
     socket_.abort();
     throw RemoteError(error);
   }
-  const std::optional<QCborMap> reply = protocol::readFrame(socket_, kTimeoutMs, &error);
+  return std::move(*body);
+}
+
+QCborMap Connection::call(const QCborMap& request) {
+  QString error;
+  const std::optional<QCborMap> reply = protocol::parseFrameBody(exchange(request), &error);
   if (!reply) {
     socket_.abort();
     throw RemoteError(error);
@@ -74,7 +83,10 @@ protocol::SignInReply Connection::signIn(const QString& id, const QString& passw
 }
 
 protocol::Packet Connection::open(const protocol::OpenRequest& request) {
-  return protocol::Packet::fromCbor(call(request.toCbor()));
+  protocol::PacketReply reply = protocol::readPacketReply(exchange(request.toCbor()));
+  if (reply.malformed) socket_.abort();
+  if (!reply.packet) throw RemoteError(reply.error);
+  return std::move(*reply.packet);
 }
 
 protocol::ApplyReply Connection::apply(const protocol::ApplyRequest& request) {

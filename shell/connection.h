@@ -39,6 +39,8 @@ class Connection {
   static constexpr int kTimeoutMs = 60000;
 
  private:
+  // Sends a request and returns the body of the reply frame, unread.
+  QByteArray exchange(const QCborMap& request);
   QCborMap call(const QCborMap& request);
 
   QTcpSocket socket_;

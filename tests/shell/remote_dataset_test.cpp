@@ -1,9 +1,10 @@
 // The remote dataset against a real server: cursor rules the forms rely on, local changes and
 // their apply, a refused apply keeping the changes, and values that look like SQL.
+#include "shell/remote_dataset.h"
+
 #include <QtTest>
 
 #include "shell/connection.h"
-#include "shell/remote_dataset.h"
 #include "shell/remote_error.h"
 #include "tests/support/test_server.h"
 
@@ -125,6 +126,17 @@ class RemoteDatasetTest : public QObject {
     other.open(ServerAddress{server_.host(), server_.port()});
     QCOMPARE(other.signIn(kAdmin, QStringLiteral("secret")).outcome,
              protocol::SignInOutcome::SignedIn);
+  }
+
+  void refusedOpenSaysWhyAndKeepsTheConnection() {
+    RemoteDataset unknown(QStringLiteral("DataSetProvider_nothing"), this);
+    try {
+      unknown.open();
+      QFAIL("an unknown provider opened");
+    } catch (const RemoteError& e) {
+      QCOMPARE(e.reason(), QStringLiteral("未知的数据提供者：DataSetProvider_nothing"));
+    }
+    QVERIFY(Connection::shared().connected());
   }
 
   void valuesThatLookLikeSqlStayValues() {

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 
 #include "protocol/frame.h"
+#include "protocol/packet_stream.h"
 
 template <typename T>
 Answer<T> WireClient::ask(const QCborMap& request) {
@@ -30,7 +31,10 @@ Answer<protocol::SignInReply> WireClient::signIn(const QString& id, const QStrin
 }
 
 Answer<protocol::Packet> WireClient::open(const protocol::OpenRequest& request) {
-  return ask<protocol::Packet>(request.toCbor());
+  const std::optional<QByteArray> body = exchange(request.toCbor());
+  if (!body) return {std::nullopt, error_};
+  protocol::PacketReply reply = protocol::readPacketReply(*body);
+  return {std::move(reply.packet), reply.error};
 }
 
 Answer<protocol::Packet> WireClient::select(const QString& text, const QVariantList& params,
@@ -52,9 +56,14 @@ Answer<qint64> WireClient::draw(const QString& table) {
   return {reply.ok() ? std::optional<qint64>(reply->value) : std::nullopt, reply.error};
 }
 
-std::optional<QCborMap> WireClient::call(const QCborMap& request) {
+std::optional<QByteArray> WireClient::exchange(const QCborMap& request) {
   if (!protocol::writeFrame(socket_, request, kTimeoutMs, &error_)) return std::nullopt;
-  return readReply();
+  return protocol::readFrameBody(socket_, kTimeoutMs, &error_);
+}
+
+std::optional<QCborMap> WireClient::call(const QCborMap& request) {
+  const std::optional<QByteArray> body = exchange(request);
+  return body ? protocol::parseFrameBody(*body, &error_) : std::nullopt;
 }
 
 bool WireClient::sendRaw(const QByteArray& bytes) {

@@ -53,6 +53,8 @@ class WireClient {
  private:
   template <typename T>
   Answer<T> ask(const QCborMap& request);
+  // Sends a request and returns the body of the reply frame, unread.
+  std::optional<QByteArray> exchange(const QCborMap& request);
 
   QTcpSocket socket_;
   QString error_;
