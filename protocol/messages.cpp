@@ -134,28 +134,6 @@ OpenRequest OpenRequest::fromCbor(const QCborMap& m) {
   return r;
 }
 
-QCborMap Packet::toCbor() const {
-  QCborMap m = okReply();
-  m[key::kColumns] = QCborArray::fromStringList(columns);
-  QCborArray rowArray;
-  for (const QVariantList& row : rows) rowArray.append(listToCbor(row));
-  m[key::kRows] = rowArray;
-  QCborArray ridArray;
-  for (qint64 rid : rids) ridArray.append(rid);
-  m[key::kRids] = ridArray;
-  return m;
-}
-
-Packet Packet::fromCbor(const QCborMap& m) {
-  Packet p;
-  for (const QCborValue& c : m.value(key::kColumns).toArray()) p.columns << c.toString();
-  const QCborArray rowArray = m.value(key::kRows).toArray();
-  p.rows.reserve(rowArray.size());
-  for (const QCborValue& row : rowArray) p.rows << listFromCbor(row.toArray());
-  for (const QCborValue& rid : m.value(key::kRids).toArray()) p.rids << rid.toInteger();
-  return p;
-}
-
 QCborMap Change::toCbor() const {
   QCborMap m;
   m[QStringLiteral("kind")] = QString::fromLatin1(kKinds[int(kind)]);

@@ -101,13 +101,11 @@ struct OpenRequest {
 // The rows of an open: column names as the query gave them (a repeated name gets `_1`, `_2` …
 // appended), the values, and a hidden row identity per row when the rows can be written back
 // (empty when they cannot, as for a join). On the wire an open reply is written and read as a
-// stream (protocol/packet_stream.h); toCbor and fromCbor give the same reply as a map.
+// stream (protocol/packet_stream.h): a map of "ok", "columns", "rows" and "rids".
 struct Packet {
   QStringList columns;
   QList<QVariantList> rows;
   QList<qint64> rids;
-  QCborMap toCbor() const;
-  static Packet fromCbor(const QCborMap& m);
 };
 
 // One posted change. Column names are those of the packet. An update carries only the columns

@@ -28,6 +28,35 @@ QStringList describe(const Packet& p) {
 
 QByteArray body(const QCborValue& value) { return value.toCbor(); }
 
+// The reply built as a CBOR tree, value by value: the reference the stream must equal.
+QCborMap mapForm(const Packet& p) {
+  QCborArray rows;
+  for (const QVariantList& row : p.rows) {
+    QCborArray values;
+    for (const QVariant& v : row) values.append(protocol::toCbor(v));
+    rows.append(values);
+  }
+  QCborArray rids;
+  for (qint64 rid : p.rids) rids.append(rid);
+  QCborMap m = protocol::okReply();
+  m[QStringLiteral("columns")] = QCborArray::fromStringList(p.columns);
+  m[QStringLiteral("rows")] = rows;
+  m[QStringLiteral("rids")] = rids;
+  return m;
+}
+
+Packet fromMapForm(const QCborMap& m) {
+  Packet p;
+  for (const QCborValue& c : m.value(QStringLiteral("columns")).toArray()) p.columns << c.toString();
+  for (const QCborValue& row : m.value(QStringLiteral("rows")).toArray()) {
+    QVariantList values;
+    for (const QCborValue& v : row.toArray()) values << protocol::fromCbor(v);
+    p.rows << values;
+  }
+  for (const QCborValue& rid : m.value(QStringLiteral("rids")).toArray()) p.rids << rid.toInteger();
+  return p;
+}
+
 }  // namespace
 
 class PacketStreamTest : public QObject {
@@ -64,11 +93,11 @@ void PacketStreamTest::sameAsTheMapForm() {
   QFETCH(Packet, packet);
   QFETCH(bool, canonical);
   const QByteArray frame = protocol::encodePacketFrame(packet);
-  QCOMPARE(frame, protocol::encodeFrame(packet.toCbor()));
+  QCOMPARE(frame, protocol::encodeFrame(mapForm(packet)));
   QCOMPARE(qFromBigEndian<quint32>(frame.constData()), quint32(frame.size() - 4));
   const protocol::PacketReply reply = protocol::readPacketReply(frame.mid(4));
   QVERIFY2(reply.packet, qPrintable(reply.error));
-  const Packet tree = Packet::fromCbor(QCborValue::fromCbor(frame.mid(4)).toMap());
+  const Packet tree = fromMapForm(QCborValue::fromCbor(frame.mid(4)).toMap());
   QCOMPARE(describe(*reply.packet), describe(tree));
   if (canonical) QCOMPARE(describe(*reply.packet), describe(packet));
 }
