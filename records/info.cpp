@@ -156,6 +156,6 @@ void Tinfo_basic::edit11Change() {
 }
 
 void Tinfo_basic::FormClose() {
-  if (SignIn::state().role == 2) forms::close(u"user_login");
+  if (SignIn::state().isOrdinaryUser()) forms::close(u"user_login");
   clearInputs();
 }

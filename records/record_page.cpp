@@ -221,7 +221,7 @@ void RecordPage::saveRows(const QString& key) {
 void RecordPage::finishSave() {
   showMessage(this, QStringLiteral("修改成功!"));
   setEditing(false);
-  if (SignIn::state().role != 2) notifier::personsChanged();
+  if (!SignIn::state().isOrdinaryUser()) notifier::personsChanged();
 }
 
 void RecordPage::watchDate(WatchedDate date) {
