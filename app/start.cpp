@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <cstring>
 
 #include "records/info.h"
 #include "records/jlkh.h"
@@ -34,7 +35,43 @@ Program::Program(const ServerAddress& server) {
 
 Program::~Program() { forms::clear(); }
 
+namespace {
+
+// The window-less commands: `staffinfo NAME [options]`. Each signs in through
+// shell/headless.h and does what its forms do, through the same code. `run` gets the arguments
+// with the program name first and returns the exit status.
+struct Command {
+  const char* name;
+  int (*run)(const QStringList& arguments);
+};
+
+const QList<Command>& commands() {
+  static const QList<Command> all = {};
+  return all;
+}
+
+const Command* commandNamed(const char* name) {
+  for (const Command& c : commands())
+    if (std::strcmp(c.name, name) == 0) return &c;
+  return nullptr;
+}
+
+int runCommand(const Command& command, int argc, char** argv) {
+  // No window opens: without a display the offscreen platform still renders fonts and pages.
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  QStringList arguments = app.arguments();
+  arguments.removeAt(1);  // the command's name
+  return command.run(arguments);
+}
+
+}  // namespace
+
 int runClient(int argc, char** argv) {
+  if (argc > 1)
+    if (const Command* command = commandNamed(argv[1])) return runCommand(*command, argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("教职工信息采集系统"));
   QApplication::setQuitOnLastWindowClosed(false);
