@@ -130,7 +130,7 @@ void Tinfo_basic::BitBtn2Click() {
     return;
   }
   saveRows(key);
-  finishSave();
+  finishSave(key);
 }
 
 QString Tinfo_basic::adjustStored(const QString& column, bool found, const QString& value) {

@@ -224,7 +224,7 @@ void Tkhjl::BitBtn4Click() {
   user->setField(u"shr", SignIn::state().identityNumber);
   user->post();
   user->applyUpdates();
-  if (!SignIn::state().isOrdinaryUser()) notifier::personsChanged();
+  if (!SignIn::state().isOrdinaryUser()) notifier::personChanged(personId_);
   showMessage(this, QStringLiteral("审核成功！"));
 }
 

@@ -134,8 +134,9 @@ void Tinfo_other::FormShow() {
 void Tinfo_other::BitBtn1Click() { setEditing(true); }
 
 void Tinfo_other::BitBtn2Click() {
-  saveRows(SignIn::state().currentPersonId);
-  finishSave();
+  const QString key = SignIn::state().currentPersonId;
+  saveRows(key);
+  finishSave(key);
 }
 
 void Tinfo_other::BitBtn3Click() { forms::show(u"info_basic"); }

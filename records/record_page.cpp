@@ -218,10 +218,10 @@ void RecordPage::saveRows(const QString& key) {
   }
 }
 
-void RecordPage::finishSave() {
+void RecordPage::finishSave(const QString& key) {
   showMessage(this, QStringLiteral("修改成功!"));
   setEditing(false);
-  if (!SignIn::state().isOrdinaryUser()) notifier::personsChanged();
+  if (!SignIn::state().isOrdinaryUser()) notifier::personChanged(key);
 }
 
 void RecordPage::watchDate(WatchedDate date) {

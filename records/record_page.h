@@ -108,8 +108,8 @@ class RecordPage : public Form {
   // Lets a page change a value on its way to the database; `found` tells edit from append.
   virtual QString adjustStored(const QString& column, bool found, const QString& value);
 
-  // After a save: "修改成功!", read-only, and the main list re-read unless the role is 2.
-  void finishSave();
+  // After a save of `key`: "修改成功!", read-only, and the main list follows unless the role is 2.
+  void finishSave(const QString& key);
   // Empties every input; drop-downs keep their lists.
   void clearInputs();
 

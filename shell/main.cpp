@@ -75,12 +75,12 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
   Timer1->start();
 
   SocketConnection1.open(server);
-  notifier::setPersonsChangedListener([this] {
+  notifier::listen(this, [this](const std::optional<QString>&) {
     if (search->active()) search->refresh();
   });
 }
 
-Tmain_manage::~Tmain_manage() { notifier::setPersonsChangedListener({}); }
+Tmain_manage::~Tmain_manage() = default;
 
 void Tmain_manage::buildMenu() {
   auto* bar = new QMenuBar(this);
