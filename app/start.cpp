@@ -8,6 +8,14 @@
 #include "records/info.h"
 #include "records/jlkh.h"
 #include "records/other_info.h"
+#include "reports/print_command.h"
+#include "reports/report.h"
+#include "reports/report_grll.h"
+#include "reports/report_jnpx.h"
+#include "reports/report_jwpx.h"
+#include "reports/report_jyqk.h"
+#include "reports/report_jzgjckh.h"
+#include "reports/report_shgx.h"
 #include "shell/forms.h"
 #include "shell/login.h"
 #include "shell/main.h"
@@ -31,6 +39,13 @@ Program::Program(const ServerAddress& server) {
   add(new Tinfo_basic);
   add(new Tinfo_other);
   add(new Tkhjl);
+  add(new Treport_basic);
+  add(new Tjzgjckh_report);
+  add(new Tshgx_report);
+  add(new Tgrll_report);
+  add(new Tjyqk_report);
+  add(new Tjnpx_report);
+  add(new Tjwpx_report);
 }
 
 Program::~Program() { forms::clear(); }
@@ -46,7 +61,9 @@ struct Command {
 };
 
 const QList<Command>& commands() {
-  static const QList<Command> all = {};
+  static const QList<Command> all = {
+      {"print", reports::printCommand},
+  };
   return all;
 }
 

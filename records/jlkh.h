@@ -14,7 +14,8 @@ class RemoteDataset;
 // The experience records page (form "khjl"): the six history tables of the current person in
 // six grids, each with a navigator bar. 编辑 reloads and unlocks the grids; 保存 tests every
 // year-month cell of all six grids and only then writes each table back by position, one
-// all-or-nothing apply per table; 审核通过 marks the person reviewed.
+// all-or-nothing apply per table; 审核通过 marks the person reviewed; 打印 opens the preview of
+// the person's printed record.
 class Tkhjl : public Form {
   Q_OBJECT
 
@@ -40,6 +41,7 @@ class Tkhjl : public Form {
 
   void BitBtn1Click();
   void BitBtn2Click();
+  void BitBtn3Click();
   void BitBtn4Click();
   void BitBtn5Click();
 

@@ -33,6 +33,10 @@ void close(QStringView name) {
   if (Form* form = find(name)) form->close();
 }
 
+void printPreview(QStringView name) {
+  if (Form* form = find(name)) form->printPreview();
+}
+
 void clear() { registry().clear(); }
 
 }  // namespace forms

@@ -17,6 +17,8 @@ const QList<Form*>& all();
 void show(QStringView name);
 void hide(QStringView name);
 void close(QStringView name);
+// Opens the named form's print preview (Form::printPreview); does nothing for an unknown name.
+void printPreview(QStringView name);
 // Forgets every form (tests build a fresh set).
 void clear();
 
