@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "bench/generator.h"
+#include "bench/measure.h"
 #include "schema/queries.h"
 #include "schema/tables.h"
 #include "tests/support/test_server.h"
@@ -19,39 +20,8 @@
 
 namespace {
 
-// Median of a few runs, in milliseconds; -1 when a run failed.
-double medianMs(int runs, const std::function<bool()>& run) {
-  QList<double> times;
-  for (int i = 0; i < runs; ++i) {
-    QElapsedTimer timer;
-    timer.start();
-    if (!run()) return -1;
-    times << timer.nsecsElapsed() / 1e6;
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
-// sqlite3 alone: prepare, step every row, read every column.
-bool rawRead(sqlite3* db, const QString& sql, const QString& param) {
-  sqlite3_stmt* statement = nullptr;
-  const QByteArray text = sql.toUtf8();
-  if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
-    return false;
-  const QByteArray value = param.toUtf8();
-  if (!param.isEmpty())
-    sqlite3_bind_text(statement, 1, value.constData(), int(value.size()), SQLITE_STATIC);
-  const int columns = sqlite3_column_count(statement);
-  qint64 bytes = 0;
-  while (sqlite3_step(statement) == SQLITE_ROW)
-    for (int c = 0; c < columns; ++c)
-      if (sqlite3_column_type(statement, c) == SQLITE_INTEGER)
-        bytes += sqlite3_column_int64(statement, c) & 1;
-      else if (sqlite3_column_text(statement, c))
-        bytes += sqlite3_column_bytes(statement, c);
-  sqlite3_finalize(statement);
-  return bytes >= 0;
-}
+using bench::medianMs;
+using bench::rawRead;
 
 struct Case {
   QString label;
@@ -92,15 +62,8 @@ QList<Case> cases(const QString& person) {
 
 bool runSize(int persons) {
   QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("bench.db"));
-  QElapsedTimer timer;
-  timer.start();
-  if (server::Status s = demo::generate(path, persons); !s) {
-    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
-    return false;
-  }
-  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, timer.elapsed() / 1000.0);
-
+  const QString path = bench::seedDemo(dir, persons);
+  if (path.isEmpty()) return false;
   TestServer server(path);
   if (!server.running()) return false;
   const demo::DemoAccount& admin = demo::administrators().front();
@@ -111,12 +74,7 @@ bool runSize(int persons) {
 
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  // A person from the middle who has education rows.
-  const QString person =
-      server.sql(QStringLiteral("select id from jyqk order by rid limit 1 offset ?"), {persons / 2})
-          .value(0)
-          .value(0)
-          .toString();
+  const QString person = bench::middlePerson(server, persons);
   const int runs = persons >= 100000 ? 3 : 5;
   std::printf("  %-36s %8s %13s %13s %7s\n", "open", "rows", "server ms", "sqlite3 ms", "ratio");
   for (const Case& c : cases(person)) {

@@ -14,9 +14,7 @@ Text fixedText(double x, double y, const QString& text, Face face) {
 }
 
 Text boundText(double x, double y, const RemoteDataset* dataset, const QString& column) {
-  Text result;
-  result.x = x;
-  result.y = y;
+  Text result = fixedText(x, y, {});
   result.dataset = dataset;
   result.column = column;
   return result;

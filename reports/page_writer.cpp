@@ -64,7 +64,9 @@ QStringList fontWarnings() {
 }
 
 PageWriter::PageWriter(QPagedPaintDevice& device)
-    : device_(device), scale_(device.logicalDpiX() / kPxPerInch) {
+    : device_(device),
+      scaleX_(device.logicalDpiX() / kPxPerInch),
+      scaleY_(device.logicalDpiY() / kPxPerInch) {
   if (!painter_.begin(&device_)) fail(QStringLiteral("无法开始绘制报表页面"));
 }
 
@@ -76,10 +78,10 @@ void PageWriter::write(const QList<Page>& pages) {
     started_ = true;
     for (const Placed& text : page) {
       painter_.setFont(fonts[int(text.face)]);
-      double x = text.x * scale_;
+      double x = text.x * scaleX_;
       if (text.centred)
-        x = (kPageWidth * scale_ - painter_.fontMetrics().horizontalAdvance(text.text)) / 2;
-      painter_.drawText(QRectF(x, text.y * scale_, kPageWidth * scale_, kPageHeight * scale_),
+        x = (kPageWidth * scaleX_ - painter_.fontMetrics().horizontalAdvance(text.text)) / 2;
+      painter_.drawText(QRectF(x, text.y * scaleY_, kPageWidth * scaleX_, kPageHeight * scaleY_),
                         kFlags, text.text);
     }
   }

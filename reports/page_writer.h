@@ -40,7 +40,8 @@ class PageWriter {
  private:
   QPagedPaintDevice& device_;
   QPainter painter_;
-  double scale_;  // device units per px
+  double scaleX_;  // device units per px
+  double scaleY_;
   bool started_ = false;
 };
 

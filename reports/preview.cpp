@@ -1,9 +1,11 @@
 #include "reports/preview.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
 #include <QToolBar>
 
 #include "reports/page_writer.h"
@@ -26,6 +28,11 @@ void preview(QWidget* parent, const QString& title, const QList<Page>& pages) {
       writer.finish();
     });
   });
+  // A normal window as tall as most of the screen, the page zoomed to fit it.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    dialog.resize(std::min(area.width(), area.height() * 3 / 4), area.height() * 9 / 10);
+  }
   if (auto* view = dialog.findChild<QPrintPreviewWidget*>()) view->fitInView();
 
   auto* save = new QAction(QStringLiteral("保存为PDF"), &dialog);

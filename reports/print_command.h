@@ -11,7 +11,8 @@ namespace reports {
 // every person in turn. --all adds every person of `info`. A person whose record lacks a row of
 // the sheet's tables, or whose rows cannot be read, is not printed and is named on standard
 // error, as is the progress. `arguments` start with the program's name. Returns 0 when every
-// person was printed, 1 when some were not, 2 when printing could not start.
+// person was printed, 1 when some were not, 2 when printing could not start or the one file
+// could not be written.
 int printCommand(const QStringList& arguments);
 
 }  // namespace reports

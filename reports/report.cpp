@@ -1,5 +1,7 @@
 #include "reports/report.h"
 
+#include <QApplication>
+
 #include "reports/page_writer.h"
 #include "reports/person_record.h"
 #include "reports/preview.h"
@@ -20,6 +22,12 @@ QList<reports::RecordReport*> recordReportsOfForms() {
   return found;
 }
 
+// Messages and the preview stand over the window the user works in; this form is never visible.
+QWidget* ownerFor(QWidget* form) {
+  QWidget* active = QApplication::activeWindow();
+  return active ? active : form;
+}
+
 }  // namespace
 
 Treport_basic::Treport_basic(QWidget* parent)
@@ -29,16 +37,16 @@ Treport_basic::Treport_basic(QWidget* parent)
 
 void Treport_basic::FormShow() {
   pages_ = reports::printRecord(*QuickRep1, recordReportsOfForms(), SignIn::state().currentPersonId,
-                                [this](const QString& text) { showMessage(this, text); });
+                                [this](const QString& text) { showMessage(ownerFor(this), text); });
 }
 
 void Treport_basic::printPreview() {
   FormShow();
   // Missing fonts are told once a run: the document still prints, in the faces at hand.
   if (!fontsChecked_)
-    for (const QString& warning : reports::fontWarnings()) showMessage(this, warning);
+    for (const QString& warning : reports::fontWarnings()) showMessage(ownerFor(this), warning);
   fontsChecked_ = true;
-  reports::preview(this, windowTitle(), pages_);
+  reports::preview(ownerFor(this), windowTitle(), pages_);
 }
 
 void Treport_basic::FormClose() { QuickRep1->close(); }
