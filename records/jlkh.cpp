@@ -267,7 +267,7 @@ void Tkhjl::BitBtn4Click() {
   showMessage(this, QStringLiteral("审核成功！"));
 }
 
-// The printed record of the current person, through the personal report form.
-void Tkhjl::BitBtn3Click() { forms::printPreview(u"report_basic"); }
+// The printed record of the person the page shows, through the personal report form.
+void Tkhjl::BitBtn3Click() { forms::printPreview(u"report_basic", personId_); }
 
 void Tkhjl::BitBtn5Click() { forms::show(u"info_other"); }

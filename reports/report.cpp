@@ -35,13 +35,15 @@ Treport_basic::Treport_basic(QWidget* parent)
   setWindowTitle(QStringLiteral("基本信息报表"));
 }
 
-void Treport_basic::FormShow() {
-  pages_ = reports::printRecord(*QuickRep1, recordReportsOfForms(), SignIn::state().currentPersonId,
+void Treport_basic::FormShow() { load(SignIn::state().currentPersonId); }
+
+void Treport_basic::load(const QString& personId) {
+  pages_ = reports::printRecord(*QuickRep1, recordReportsOfForms(), personId,
                                 [this](const QString& text) { showMessage(ownerFor(this), text); });
 }
 
-void Treport_basic::printPreview() {
-  FormShow();
+void Treport_basic::printPreview(const QString& personId) {
+  load(personId);
   // Missing fonts are told once a run: the document still prints, in the faces at hand.
   if (!fontsChecked_)
     for (const QString& warning : reports::fontWarnings()) showMessage(ownerFor(this), warning);

@@ -33,8 +33,8 @@ void close(QStringView name) {
   if (Form* form = find(name)) form->close();
 }
 
-void printPreview(QStringView name) {
-  if (Form* form = find(name)) form->printPreview();
+void printPreview(QStringView name, const QString& personId) {
+  if (Form* form = find(name)) form->printPreview(personId);
 }
 
 void clear() { registry().clear(); }

@@ -17,8 +17,9 @@ const QList<Form*>& all();
 void show(QStringView name);
 void hide(QStringView name);
 void close(QStringView name);
-// Opens the named form's print preview (Form::printPreview); does nothing for an unknown name.
-void printPreview(QStringView name);
+// Opens the named form's print preview of a person (Form::printPreview); does nothing for an
+// unknown name.
+void printPreview(QStringView name, const QString& personId);
 // Forgets every form (tests build a fresh set).
 void clear();
 

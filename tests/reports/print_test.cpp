@@ -239,6 +239,18 @@ class PrintTest : public QObject {
     QCOMPARE(find(printed, value("w", "info", "mz")).size(), 1);
   }
 
+  void printsThePersonThePageShows() {
+    SignIn::state().currentPersonId = kFull;
+    forms::show(u"khjl");
+    // Another person is chosen in the main window while the page stays open.
+    SignIn::state().currentPersonId = kNoWycd;
+    const QList<Word> printed = clickPrint(dir_.filePath(QStringLiteral("shown.pdf")));
+    forms::close(u"khjl");
+    QCOMPARE(fixture_.dialogs.messages, QStringList());
+    QCOMPARE(find(printed, kFullName).size(), 1);
+    QVERIFY(!anyValueOf(printed, QStringLiteral("w")));
+  }
+
   void anOrdinaryUserPrintsTheirOwnRecord() {
     fixture_.restart();
     fixture_.addAccount(kOwn, QStringLiteral("本人"), 2);
@@ -252,11 +264,20 @@ class PrintTest : public QObject {
   }
 
  private:
-  // Prints `person` as a user does: 打印 on the records page opens the preview, whose
-  // 保存为PDF writes the document to `path`; the preview is closed. Returns the PDF's words;
-  // `previewPages` gets the number of pages the preview showed.
-  QList<Word> print(const QString& person, int* previewPages = nullptr, QString path = {}) {
-    if (path.isEmpty()) path = dir_.filePath(person + QStringLiteral(".pdf"));
+  // Prints `person` as a user does: their records page shown, 打印 (see clickPrint).
+  QList<Word> print(const QString& person, int* previewPages = nullptr, const QString& path = {}) {
+    SignIn::state().currentPersonId = person;
+    forms::show(u"khjl");
+    const QList<Word> printed = clickPrint(
+        path.isEmpty() ? dir_.filePath(person + QStringLiteral(".pdf")) : path, previewPages);
+    forms::close(u"khjl");
+    return printed;
+  }
+
+  // 打印 on the records page opens the preview, whose 保存为PDF writes the document to `path`;
+  // the preview is then closed. Returns the PDF's words; `previewPages` gets the number of
+  // pages the preview showed.
+  QList<Word> clickPrint(const QString& path, int* previewPages = nullptr) {
     QFile::remove(path);
     fixture_.dialogs.clear();
     fixture_.dialogs.fileNames.enqueue(path);
@@ -269,11 +290,7 @@ class PrintTest : public QObject {
       preview->findChild<QAction*>(QStringLiteral("savePdf"))->trigger();
       preview->reject();
     });
-    SignIn::state().currentPersonId = person;
-    forms::show(u"khjl");
-    auto* page = static_cast<Tkhjl*>(forms::find(u"khjl"));
-    page->BitBtn3->click();
-    forms::close(u"khjl");
+    static_cast<Tkhjl*>(forms::find(u"khjl"))->BitBtn3->click();
     if (previewPages) *previewPages = pages;
     return words(path);
   }
