@@ -5,6 +5,11 @@
 #include <QMessageBox>
 #include <cstring>
 
+#include "accounts/add_single.h"
+#include "accounts/delete.h"
+#include "accounts/info_adjust.h"
+#include "accounts/info_single.h"
+#include "accounts/search_user.h"
 #include "records/info.h"
 #include "records/jlkh.h"
 #include "records/other_info.h"
@@ -31,6 +36,11 @@ Program::Program(const ServerAddress& server) {
   add(new Tinfo_basic);
   add(new Tinfo_other);
   add(new Tkhjl);
+  add(new Tsearch);
+  add(new Tsingle_add);
+  add(new Tadjust_info);
+  add(new Tsigle_info);
+  add(new Tdelete_single);
 }
 
 Program::~Program() { forms::clear(); }
