@@ -38,6 +38,12 @@ struct RowWrite {
   ColumnValues values;    // values to write (passwords already hashed)
 };
 
+// The rows to write to one table.
+struct TableWrite {
+  const schema::Table* table = nullptr;
+  QList<RowWrite> rows;
+};
+
 // A check run inside an apply's transaction before each row is written, where it sees the rows
 // as stored at that moment (earlier rows of the same apply already written). `stored` holds the
 // row an update or delete addresses, every column but the password; it is empty for an insert.
@@ -70,11 +76,14 @@ class Storage {
   // Where the columns of a select text's packet are stored, passing the same checks as select.
   virtual Result<SelectShape> describe(const QString& text) = 0;
 
-  // Writes `rows` to `table` in one transaction, all or nothing. An update or delete fails when
-  // its row is gone or no longer holds the expected values; with `owner`, also when the stored
-  // row's trimmed `id` is not `owner`; with `check`, also when the check refuses the row.
+  // Writes every table's rows, in order, in one transaction: all or nothing. An update or
+  // delete fails when its row is gone or no longer holds the expected values; with `owner`,
+  // also when the stored row's trimmed `id` is not `owner`; with `check`, also when the check
+  // refuses the row. An insert into a one-row table (or the accounts), or an update that moves
+  // a row to another `id`, fails when that person already has a row there. A history row's
+  // `id_num` must be one the counter has issued; the counter itself is written only by draw().
   // Returns the identities of the inserted rows, in order.
-  virtual Result<QList<qint64>> apply(const schema::Table& table, const QList<RowWrite>& rows,
+  virtual Result<QList<qint64>> apply(const QList<TableWrite>& writes,
                                       const std::optional<QString>& owner,
                                       const RowCheck& check) = 0;
 

@@ -59,6 +59,7 @@ void ServerRolesTest::initTestCase() {
                                 "from jzgjckh), ?, '称号')"),
                  {id});
   }
+  server_->sql(QStringLiteral("update counter set jzgjckh=100"));
   QVERIFY(server_->addAccount(kSuper, QStringLiteral("超管"), 0, QStringLiteral("s")));
   me_ = signedIn(*server_, kMe, QStringLiteral("p"));
   manager_ = signedIn(*server_, kManager, QStringLiteral("m"));
@@ -162,7 +163,7 @@ void ServerRolesTest::personWrites_data() {
                                << "没有权限修改该数据";
   QTest::newRow("counter") << provider(QStringLiteral("DataSetProvider_count")) << "counter"
                            << updateKind << QString() << QVariantMap{{"shgx", 100}}
-                           << "没有权限修改该数据";
+                           << "计数器只能由系统取号修改";
 }
 
 void ServerRolesTest::personWrites() {
