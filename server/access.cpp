@@ -103,7 +103,8 @@ RowCheck rowCheck(const User& user, Storage& storage) {
       return Error{QStringLiteral("没有权限修改超级管理员的账户")};
     }
     const QVariant* newRole = valueOf(row.values, kRole);
-    if (row.kind != Kind::Delete && !(newRole && !meansSuper(*newRole))) return ok();
+    const bool demoted = newRole && !meansSuper(*newRole);
+    if (row.kind != Kind::Delete && !demoted) return ok();
     Result<qint64> supers = storage.countRows(table, kRole, qint64(kSuper));
     if (!supers) return Error{supers.error()};
     if (*supers <= 1) return Error{QStringLiteral("不能删除或降级最后一个超级管理员账户")};
