@@ -6,6 +6,11 @@
 #include <QScopeGuard>
 #include <cstring>
 
+#include "accounts/add_single.h"
+#include "accounts/delete.h"
+#include "accounts/info_adjust.h"
+#include "accounts/info_single.h"
+#include "accounts/search_user.h"
 #include "app/appearance.h"
 #include "records/info.h"
 #include "records/jlkh.h"
@@ -29,6 +34,11 @@ void createForms(const ServerAddress& server) {
   forms::add(new Tinfo_basic);
   forms::add(new Tinfo_other);
   forms::add(new Tkhjl);
+  forms::add(new Tsearch);
+  forms::add(new Tsingle_add);
+  forms::add(new Tadjust_info);
+  forms::add(new Tsigle_info);
+  forms::add(new Tdelete_single);
 }
 
 namespace {
