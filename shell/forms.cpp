@@ -37,6 +37,9 @@ void printPreview(QStringView name, const QString& personId) {
   if (Form* form = find(name)) form->printPreview(personId);
 }
 
-void clear() { registry().clear(); }
+void clear() {
+  // Taken out first: a form's destructor may still look others up.
+  while (!registry().isEmpty()) delete registry().takeLast();
+}
 
 }  // namespace forms

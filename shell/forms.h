@@ -6,9 +6,11 @@
 class Form;
 
 // The forms of the run, by name, in creation order. Forms never include one another: a form
-// shows, hides or closes another through this registry. Program start fills it.
+// shows, hides or closes another through this registry. Program start fills it; the registry
+// owns the forms.
 namespace forms {
 
+// Registers `form` and takes ownership of it.
 void add(Form* form);
 // The form of that name, or nullptr when no such form is built.
 Form* find(QStringView name);
@@ -20,7 +22,7 @@ void close(QStringView name);
 // Opens the named form's print preview of a person (Form::printPreview); does nothing for an
 // unknown name.
 void printPreview(QStringView name, const QString& personId);
-// Forgets every form (tests build a fresh set).
+// Destroys every form, the last created first (tests build a fresh set).
 void clear();
 
 }  // namespace forms
