@@ -7,9 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 
 #include "bench/generator.h"
 #include "bench/measure.h"
@@ -62,8 +60,15 @@ QList<Case> cases(const QString& person) {
 
 bool runSize(int persons) {
   QTemporaryDir dir;
-  const QString path = bench::seedDemo(dir, persons);
-  if (path.isEmpty()) return false;
+  const QString path = dir.filePath(QStringLiteral("bench.db"));
+  QElapsedTimer timer;
+  timer.start();
+  if (server::Status s = demo::generate(path, persons); !s) {
+    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
+    return false;
+  }
+  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, timer.elapsed() / 1000.0);
+
   TestServer server(path);
   if (!server.running()) return false;
   const demo::DemoAccount& admin = demo::administrators().front();
@@ -74,7 +79,12 @@ bool runSize(int persons) {
 
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  const QString person = bench::middlePerson(server, persons);
+  // A person from the middle who has education rows.
+  const QString person =
+      server.sql(QStringLiteral("select id from jyqk order by rid limit 1 offset ?"), {persons / 2})
+          .value(0)
+          .value(0)
+          .toString();
   const int runs = persons >= 100000 ? 3 : 5;
   std::printf("  %-36s %8s %13s %13s %7s\n", "open", "rows", "server ms", "sqlite3 ms", "ratio");
   for (const Case& c : cases(person)) {
@@ -101,16 +111,10 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
     qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
-  QList<int> sizes = {1000, 10000, 100000};
-  if (argc > 1) {
-    bool ok = false;
-    sizes = {QString::fromLocal8Bit(argv[1]).toInt(&ok)};
-    if (!ok || sizes.front() <= 0) {
-      std::fprintf(stderr, "usage: bench_open [N]\n");
-      return 2;
-    }
-  }
-  for (int n : sizes)
+  const std::optional<QList<int>> sizes =
+      bench::sizes(app.arguments().mid(1), "bench_open [N ...]");
+  if (!sizes) return 2;
+  for (int n : *sizes)
     if (!runSize(n)) return 1;
   return 0;
 }
