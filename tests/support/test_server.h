@@ -27,6 +27,8 @@ class TestServer {
   // Starts it again on the same port, database and options; true once it accepts connections.
   bool restart();
 
+  // The server's process id (0 when it is not running).
+  qint64 processId() const { return process_.processId(); }
   // The most memory the server process has held so far (VmHWM), in KiB; 0 when unknown.
   qint64 peakMemoryKb() const;
 
