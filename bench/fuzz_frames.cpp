@@ -3,6 +3,7 @@
 //   fuzz_frames [COUNT [SEED]]     (defaults: 20000 frames, seed 1)
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <cstdio>
 
 #include "tests/support/frame_fuzzer.h"
@@ -32,7 +33,9 @@ int main(int argc, char** argv) {
   std::printf("seed %u: %d frames in %.1f s (%.0f frames/s); %d answered, %d connections closed\n",
               seed, tally.frames, seconds, tally.frames / seconds, tally.answered, tally.closed);
   if (!tally.failure.isEmpty()) {
-    std::printf("FAILED: %s\n", qPrintable(tally.failure));
+    QFile log(QStringLiteral("fuzz_frames.log"));
+    if (log.open(QIODevice::WriteOnly)) log.write(server.log().toUtf8());
+    std::printf("FAILED: %s\nthe server's log is in fuzz_frames.log\n", qPrintable(tally.failure));
     return 1;
   }
   std::printf("the server kept serving; peak memory %lld MiB\n",

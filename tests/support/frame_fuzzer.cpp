@@ -12,6 +12,7 @@
 
 namespace {
 
+// Requests name these; not the accounts' provider, so the run never deletes its own account.
 const char* const kOps[] = {"hello", "signin", "open", "apply", "draw", "bye", "shutdown", ""};
 const char* const kKeys[] = {"op",   "object", "version",  "id",    "password", "provider",
                              "text", "params", "key",      "parts", "changes",  "kind",
@@ -20,7 +21,7 @@ const char* const kTexts[] = {"DataSetProvider_info",
                               "DataSetProvider_search",
                               "DataSetProvider_shgx",
                               "DataSetProvider_count",
-                              "DataSetProvider_user",
+                              "DataSetProvider_gzdd",
                               "insert",
                               "update",
                               "delete",
@@ -227,10 +228,12 @@ FuzzTally fuzzServer(const QString& host, quint16 port, const QString& id, const
     }
   }
   std::unique_ptr<WireClient> after = member(host, port, id, password);
-  if (!after || !after
-                     ->open(protocol::OpenRequest{
-                         QStringLiteral("DataSetProvider_count"), {}, {}, std::nullopt})
-                     .ok())
-    tally.failure = QStringLiteral("the server no longer serves after %1 frames").arg(count);
+  const Answer<protocol::Packet> counter =
+      after ? after->open({QStringLiteral("DataSetProvider_count"), {}, {}, std::nullopt})
+            : Answer<protocol::Packet>{std::nullopt, QStringLiteral("cannot sign in")};
+  if (!counter.ok())
+    tally.failure = QStringLiteral("the server no longer serves after %1 frames: %2")
+                        .arg(count)
+                        .arg(counter.error);
   return tally;
 }
