@@ -7,11 +7,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 
 #include "bench/generator.h"
+#include "bench/measure.h"
 #include "schema/queries.h"
 #include "schema/tables.h"
 #include "tests/support/test_server.h"
@@ -19,39 +18,8 @@
 
 namespace {
 
-// Median of a few runs, in milliseconds; -1 when a run failed.
-double medianMs(int runs, const std::function<bool()>& run) {
-  QList<double> times;
-  for (int i = 0; i < runs; ++i) {
-    QElapsedTimer timer;
-    timer.start();
-    if (!run()) return -1;
-    times << timer.nsecsElapsed() / 1e6;
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
-// sqlite3 alone: prepare, step every row, read every column.
-bool rawRead(sqlite3* db, const QString& sql, const QString& param) {
-  sqlite3_stmt* statement = nullptr;
-  const QByteArray text = sql.toUtf8();
-  if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
-    return false;
-  const QByteArray value = param.toUtf8();
-  if (!param.isEmpty())
-    sqlite3_bind_text(statement, 1, value.constData(), int(value.size()), SQLITE_STATIC);
-  const int columns = sqlite3_column_count(statement);
-  qint64 bytes = 0;
-  while (sqlite3_step(statement) == SQLITE_ROW)
-    for (int c = 0; c < columns; ++c)
-      if (sqlite3_column_type(statement, c) == SQLITE_INTEGER)
-        bytes += sqlite3_column_int64(statement, c) & 1;
-      else if (sqlite3_column_text(statement, c))
-        bytes += sqlite3_column_bytes(statement, c);
-  sqlite3_finalize(statement);
-  return bytes >= 0;
-}
+using bench::medianMs;
+using bench::rawRead;
 
 struct Case {
   QString label;
@@ -143,16 +111,10 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
     qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
-  QList<int> sizes = {1000, 10000, 100000};
-  if (argc > 1) {
-    bool ok = false;
-    sizes = {QString::fromLocal8Bit(argv[1]).toInt(&ok)};
-    if (!ok || sizes.front() <= 0) {
-      std::fprintf(stderr, "usage: bench_open [N]\n");
-      return 2;
-    }
-  }
-  for (int n : sizes)
+  const std::optional<QList<int>> sizes =
+      bench::sizes(app.arguments().mid(1), "bench_open [N ...]");
+  if (!sizes) return 2;
+  for (int n : *sizes)
     if (!runSize(n)) return 1;
   return 0;
 }

@@ -6,6 +6,11 @@ const QString kPersonList = QStringLiteral(
     "select distinct info.id as 身份证号,info.name as 姓名,info.sex as 性别,"
     "user_name.shr as 审核人 from info,user_name where info.id=user_name.id");
 
+const QString kPersonLines =
+    kPersonList + QStringLiteral(
+                      " and (info.id=?1 or info.id>?1 and info.id<?1||'!' or info.id<'!')"
+                      " and strim(info.id)=?1");
+
 namespace {
 
 const QString kPersonWhere = QStringLiteral("?");

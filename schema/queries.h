@@ -10,6 +10,9 @@ namespace schema::queries {
 
 // The main window's list of persons: everyone with both an `info` row and an account.
 extern const QString kPersonList;
+// The list's lines of one person, whose trimmed identity number is the one parameter; the
+// ranges on `info.id` let the index serve it.
+extern const QString kPersonLines;
 
 // The two reads of one person's rows of a history table, with the identity number as the one
 // parameter. Both return the rows in ascending `id_num`, so that a grid row and a stored row
