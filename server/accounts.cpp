@@ -14,13 +14,13 @@ std::atomic<quint64> generation{0};
 // Updates the person's first row of `table`, or inserts one.
 Status upsert(Storage& storage, const schema::Table& table, const QString& id,
               const ColumnValues& values) {
-  Result<protocol::Packet> existing = storage.readTable(table, id);
-  if (!existing) return Error{existing.error()};
+  PacketSink existing;
+  if (Status s = storage.readTable(table, id, existing); !s) return s;
   RowWrite row;
   row.values = values;
-  if (!existing->rids.isEmpty()) {
+  if (!existing.packet.rids.isEmpty()) {
     row.kind = protocol::Change::Kind::Update;
-    row.rid = existing->rids.front();
+    row.rid = existing.packet.rids.front();
   }
   Result<QList<qint64>> written = storage.apply({{&table, {row}}}, std::nullopt, {});
   if (!written) return Error{written.error()};

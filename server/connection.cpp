@@ -111,7 +111,7 @@ class Conversation {
       return error;
     }
     const Session::Reply reply = session_.handle(*request);
-    if (!send(socket_, reply.frame))
+    if (reply.lost || (!reply.frame.isEmpty() && !send(socket_, reply.frame)))
       return QStringLiteral("send failed: %1").arg(socket_.errorString());
     if (reply.close) return QStringLiteral("closed by server");
     return QString();
@@ -158,7 +158,9 @@ void serveConnection(qintptr descriptor, const ConnectionContext& context) {
       reason = storage.error();
       send(*socket, errorFrame(reason));
     } else {
-      Session session(**storage, peer, socket->peerAddress().toString(), *context.throttle);
+      QTcpSocket& out = *socket;
+      Session session(**storage, peer, socket->peerAddress().toString(), *context.throttle,
+                      [&out](const QByteArray& frame) { return send(out, frame); });
       reason = Conversation(*socket, session, context.options, signInDeadline).run();
     }
   }

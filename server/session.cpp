@@ -16,6 +16,34 @@ namespace {
 using protocol::errorReply;
 using Kind = protocol::Change::Kind;
 
+// An open's rows go straight into the reply's frames, a batch at a time; the whole reply stays
+// within what one frame could hold, as a client must keep it.
+class FrameSink final : public RowSink {
+ public:
+  explicit FrameSink(const Session::Send& send)
+      : writer_([this, &send](const QByteArray& frame) { return !(lost_ = !send(frame)); }) {}
+
+  void begin(const QStringList& columns, bool rids) override { writer_.begin(columns, rids); }
+  void rowIdentity(qint64 rid) override { writer_.rowIdentity(rid); }
+  void null() override { writer_.null(); }
+  void integer(qint64 value) override { writer_.integer(value); }
+  void text(QByteArrayView utf8) override { writer_.text(utf8); }
+  Status endRow() override {
+    if (!writer_.endRow()) return Error{QStringLiteral("应答发送失败")};
+    if (writer_.rowBytes() > kMaxReplyBytes)
+      return Error{QStringLiteral("查询结果超过 %1 MiB，请缩小查询范围")
+                       .arg(protocol::kMaxFrameBytes / (1024 * 1024))};
+    return ok();
+  }
+  bool finish() { return writer_.finish(); }
+  bool lost() const { return lost_; }
+
+ private:
+  static constexpr qint64 kMaxReplyBytes = protocol::kMaxFrameBytes - 1024 * 1024;
+  protocol::PacketWriter writer_;
+  bool lost_ = false;
+};
+
 const char* outcomeText(protocol::SignInOutcome outcome) {
   switch (outcome) {
     case protocol::SignInOutcome::SignedIn:
@@ -35,11 +63,19 @@ const char* outcomeText(protocol::SignInOutcome outcome) {
 Session::Reply::Reply(const QCborMap& message, bool close)
     : frame(protocol::encodeFrame(message)), close(close) {}
 
-Session::Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle)
+Session::Reply Session::Reply::sent(bool lost) {
+  Reply reply;
+  reply.lost = lost;
+  return reply;
+}
+
+Session::Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle,
+                 Send send)
     : storage_(storage),
       peer_(std::move(peer)),
       address_(std::move(address)),
-      throttle_(throttle) {}
+      throttle_(throttle),
+      send_(std::move(send)) {}
 
 void Session::log(const QString& text) const { logLine(peer_ + u' ' + text); }
 
@@ -53,9 +89,12 @@ Session::Reply Session::handle(const QCborMap& request) {
 
   QCborMap reply;
   if (op == protocol::op::kOpen) {
-    const Result<protocol::Packet> packet = open(protocol::OpenRequest::fromCbor(request));
-    if (packet) return Reply(protocol::encodePacketFrame(*packet));
-    reply = errorReply(packet.error());
+    FrameSink frames(send_);
+    const Status read = open(protocol::OpenRequest::fromCbor(request), frames);
+    if (read) return Reply::sent(!frames.finish());
+    if (frames.lost()) return Reply::sent(true);
+    // Also the last frame of a reply whose first frames went out: the client drops them.
+    reply = errorReply(read.error());
   } else if (op == protocol::op::kApply) {
     const Result<QList<qint64>> inserted = apply(request);
     reply = inserted ? protocol::ApplyReply{*inserted}.toCbor() : errorReply(inserted.error());
@@ -143,12 +182,12 @@ Status Session::followAccount() {
   return ok();
 }
 
-Result<protocol::Packet> Session::open(const protocol::OpenRequest& request) {
+Status Session::open(const protocol::OpenRequest& request, RowSink& rows) {
   if (const std::optional<QString> refusal = limits::checkOpen(request)) return Error{*refusal};
   if (const schema::Table* table = schema::providerTable(request.provider)) {
     std::optional<QString> key = request.personKey;
     if (Status s = access::mayRead(*user_, *table, &key); !s) return Error{s.error()};
-    return storage_.readTable(*table, key);
+    return storage_.readTable(*table, key, rows);
   }
   if (!schema::commandTextProviders().contains(request.provider))
     return Error{QStringLiteral("未知的数据提供者：%1").arg(clipped(request.provider))};
@@ -156,7 +195,7 @@ Result<protocol::Packet> Session::open(const protocol::OpenRequest& request) {
     return Error{QStringLiteral("数据提供者 %1 需要查询语句").arg(request.provider)};
   if (Status s = access::maySelect(*user_, request.text, request.params); !s)
     return Error{s.error()};
-  return storage_.select(request.text, request.params);
+  return storage_.select(request.text, request.params, rows);
 }
 
 Result<Session::Target> Session::target(const protocol::OpenRequest& source) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCborMap>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "protocol/messages.h"
@@ -13,18 +14,27 @@
 namespace server {
 
 // One client's conversation: the hello, sign-in, and the requests a signed-in user may make.
-// It turns each request into a reply; the connection that owns it moves the frames.
+// It turns each request into a reply; the connection that owns it moves the frames, and sends
+// an open reply's frames through `send` as the rows are read.
 class Session {
  public:
-  // `peer` names the client in the log; failed sign-ins from `address` are throttled.
-  Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle);
+  // Sends one frame; false when it could not be sent.
+  using Send = std::function<bool(const QByteArray& frame)>;
 
-  // The frame that answers a request.
+  // `peer` names the client in the log; failed sign-ins from `address` are throttled.
+  Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle, Send send);
+
+  // The frame that answers a request, or none when the reply went out through `send`.
   struct Reply {
     Reply(const QCborMap& message, bool close = false);
-    explicit Reply(QByteArray frame) : frame(std::move(frame)) {}
+    // A reply sent through `send`; `lost` when sending failed.
+    static Reply sent(bool lost);
     QByteArray frame;
     bool close = false;  // end the connection once the reply is sent
+    bool lost = false;   // the connection failed while the reply was being sent
+
+   private:
+    Reply() = default;
   };
 
   Reply handle(const QCborMap& request);
@@ -43,7 +53,7 @@ class Session {
   // out and the request refused.
   Status followAccount();
   QCborMap signIn(const protocol::SignInRequest& request);
-  Result<protocol::Packet> open(const protocol::OpenRequest& request);
+  Status open(const protocol::OpenRequest& request, RowSink& rows);
   Result<QList<qint64>> apply(const QCborMap& request);
   Result<qint64> draw(const protocol::DrawRequest& request);
   Result<Target> target(const protocol::OpenRequest& source);
@@ -53,6 +63,7 @@ class Session {
   QString peer_;
   QString address_;
   SignInThrottle& throttle_;
+  Send send_;
   bool greeted_ = false;
   std::optional<User> user_;
   quint64 seenGeneration_ = 0;  // accountsGeneration() when the account was last read

@@ -1,5 +1,7 @@
 #include "server/sqlite_storage.h"
 
+#include <QLocale>
+#include <QUtf8StringView>
 #include <limits>
 
 #include "protocol/frame.h"
@@ -16,29 +18,43 @@ using sqlite::Transaction;
 
 namespace {
 
-// Rows are refused well before their packet could pass the frame limit.
-constexpr qint64 kMaxPacketBytes = protocol::kMaxFrameBytes - 1024 * 1024;
-constexpr qint64 kValueOverhead = 9;
-
-Result<protocol::Packet> collect(Handle& db, Statement& statement, const QList<int>& shown,
-                                 const QStringList& names, bool rids) {
-  protocol::Packet packet;
-  packet.columns = names;
-  qint64 bytes = 0;
+// Steps through the statement, each row into `out`: its identity from column 0 when `rids`,
+// then the `shown` columns. Text that is not valid UTF-8 (a blob) goes with its bad bytes
+// replaced; a real as its shortest text.
+Status stream(Handle& db, Statement& statement, const QList<int>& shown, const QStringList& names,
+              bool rids, RowSink& out) {
+  sqlite3_stmt* s = statement.get();
+  out.begin(names, rids);
   int rc;
-  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    if (rids) packet.rids << qint64(sqlite3_column_int64(statement.get(), 0));
-    QVariantList row;
-    row.reserve(shown.size());
-    for (int column : shown) row << statement.column(column, &bytes);
-    bytes += kValueOverhead * (shown.size() + 1);
-    packet.rows << std::move(row);
-    if (bytes > kMaxPacketBytes)
-      return Error{QStringLiteral("查询结果超过 %1 MiB，请缩小查询范围")
-                       .arg(protocol::kMaxFrameBytes / (1024 * 1024))};
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    if (rids) out.rowIdentity(sqlite3_column_int64(s, 0));
+    for (int column : shown) {
+      switch (sqlite3_column_type(s, column)) {
+        case SQLITE_NULL:
+          out.null();
+          break;
+        case SQLITE_INTEGER:
+          out.integer(sqlite3_column_int64(s, column));
+          break;
+        case SQLITE_FLOAT:
+          out.text(
+              QString::number(sqlite3_column_double(s, column), 'g', QLocale::FloatingPointShortest)
+                  .toUtf8());
+          break;
+        default: {
+          const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+          const QByteArrayView text(bytes, sqlite3_column_bytes(s, column));
+          if (QUtf8StringView(text).isValidUtf8())
+            out.text(text);
+          else
+            out.text(QString::fromUtf8(text).toUtf8());
+        }
+      }
+    }
+    if (Status status = out.endRow(); !status) return status;
   }
   if (rc != SQLITE_DONE) return Error{db.failure()};
-  return packet;
+  return ok();
 }
 
 }  // namespace
@@ -63,8 +79,8 @@ Status SqliteStorage::ensureSchema() {
   return transaction->commit();
 }
 
-Result<protocol::Packet> SqliteStorage::readTable(const schema::Table& table,
-                                                  const std::optional<QString>& personKey) {
+Status SqliteStorage::readTable(const schema::Table& table, const std::optional<QString>& personKey,
+                                RowSink& rows) {
   if (personKey && !table.column(u"id"))
     return Error{QStringLiteral("表 %1 不能按身份证号读取").arg(table.name)};
   QStringList columns{QStringLiteral("rid")};
@@ -83,10 +99,10 @@ Result<protocol::Packet> SqliteStorage::readTable(const schema::Table& table,
   if (!statement) return Error{statement.error()};
   if (personKey) statement->bind(1, schema::trim(*personKey));
   const sqlite::SelectGate::Run run = gate_.startClock();
-  return collect(read_, *statement, shown, table.columnNames(), true);
+  return stream(read_, *statement, shown, table.columnNames(), true, rows);
 }
 
-Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVariantList& params) {
+Status SqliteStorage::select(const QString& text, const QVariantList& params, RowSink& rows) {
   Result<sqlite::CheckedSelect> checked = gate_.check(text, sqlite::SelectGate::Use::Run);
   if (!checked) return Error{checked.error()};
   const int wanted = sqlite3_bind_parameter_count(checked->statement.get());
@@ -95,7 +111,7 @@ Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVaria
         QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个").arg(wanted).arg(params.size())};
   checked->statement.bindAll(params);
   const sqlite::SelectGate::Run run = gate_.startClock();
-  return collect(read_, checked->statement, checked->shown, checked->names, checked->rids);
+  return stream(read_, checked->statement, checked->shown, checked->names, checked->rids, rows);
 }
 
 Result<SelectShape> SqliteStorage::describe(const QString& text) {

@@ -16,9 +16,9 @@ class SqliteStorage final : public Storage {
   static Result<std::unique_ptr<SqliteStorage>> open(const QString& path);
 
   Status ensureSchema() override;
-  Result<protocol::Packet> readTable(const schema::Table& table,
-                                     const std::optional<QString>& personKey) override;
-  Result<protocol::Packet> select(const QString& text, const QVariantList& params) override;
+  Status readTable(const schema::Table& table, const std::optional<QString>& personKey,
+                   RowSink& rows) override;
+  Status select(const QString& text, const QVariantList& params, RowSink& rows) override;
   Result<SelectShape> describe(const QString& text) override;
   Result<QList<qint64>> apply(const QList<TableWrite>& writes, const std::optional<QString>& owner,
                               const RowCheck& check) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -56,6 +57,41 @@ struct Account {
   QVariant role;            // `qx` as stored
 };
 
+// Receives a read's rows as the storage steps through them, so that they go straight into the
+// reply without being held: the columns once, then per row its identity (when the rows carry
+// identities), its values in column order (null, integer or UTF-8 text; other kinds as text),
+// and its end.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void begin(const QStringList& columns, bool rids) = 0;
+  virtual void rowIdentity(qint64 rid) = 0;
+  virtual void null() = 0;
+  virtual void integer(qint64 value) = 0;
+  virtual void text(QByteArrayView utf8) = 0;
+  // A failure ends the read with its reason (the reply grew too large or could not be sent).
+  virtual Status endRow() = 0;
+};
+
+// Collects a read's rows as a packet, for the server's own small reads.
+class PacketSink final : public RowSink {
+ public:
+  void begin(const QStringList& columns, bool) override { packet.columns = columns; }
+  void rowIdentity(qint64 rid) override { packet.rids << rid; }
+  void null() override { row_ << QVariant(); }
+  void integer(qint64 value) override { row_ << QVariant(value); }
+  void text(QByteArrayView utf8) override { row_ << QVariant(QString::fromUtf8(utf8)); }
+  Status endRow() override {
+    packet.rows << std::exchange(row_, {});
+    return ok();
+  }
+
+  protocol::Packet packet;
+
+ private:
+  QVariantList row_;
+};
+
 class Storage {
  public:
   virtual ~Storage() = default;
@@ -63,15 +99,16 @@ class Storage {
   // Creates what is missing of the schema: every table, its indexes, the counter row. Idempotent.
   virtual Status ensureSchema() = 0;
 
-  // All rows of `table` in stored order, columns in schema order, with row identities. With
-  // `personKey`, only the rows whose trimmed `id` equals it. `user_name.password` reads as null.
-  virtual Result<protocol::Packet> readTable(const schema::Table& table,
-                                             const std::optional<QString>& personKey) = 0;
+  // All rows of `table` in stored order, columns in schema order, with row identities, into
+  // `rows`. With `personKey`, only the rows whose trimmed `id` equals it. `user_name.password`
+  // reads as null.
+  virtual Status readTable(const schema::Table& table, const std::optional<QString>& personKey,
+                           RowSink& rows) = 0;
 
-  // Runs a client's select text with `params` bound to its `?` marks. Refuses anything but one
-  // read-only SELECT; password hashes read as null. Rows carry identities when the text has a
-  // single target table (see SelectShape).
-  virtual Result<protocol::Packet> select(const QString& text, const QVariantList& params) = 0;
+  // Runs a client's select text with `params` bound to its `?` marks, into `rows`. Refuses
+  // anything but one read-only SELECT; password hashes read as null. Rows carry identities
+  // when the text has a single target table (see SelectShape).
+  virtual Status select(const QString& text, const QVariantList& params, RowSink& rows) = 0;
 
   // Where the columns of a select text's packet are stored, passing the same checks as select.
   virtual Result<SelectShape> describe(const QString& text) = 0;

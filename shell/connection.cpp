@@ -232,11 +232,31 @@ protocol::SignInReply Connection::signIn(const QString& id, const QString& passw
   return reply;
 }
 
-protocol::Packet Connection::open(const protocol::OpenRequest& request) {
-  protocol::PacketReply reply = protocol::readPacketReply(exchange(request.toCbor(), Repeat::Safe));
-  if (reply.malformed) drop();
-  if (!reply.packet) throw RemoteError(reply.error);
-  return std::move(*reply.packet);
+protocol::CompactPacket Connection::open(const protocol::OpenRequest& request) {
+  using State = protocol::PacketReader::State;
+  protocol::PacketReader reader;
+  QByteArray body = exchange(request.toCbor(), Repeat::Safe);
+  while (true) {
+    switch (reader.read(body)) {
+      case State::More: {
+        QString error;
+        std::optional<QByteArray> next = protocol::readFrameBody(*socket_, kTimeoutMs, &error);
+        if (!next) {
+          drop();
+          throw RemoteError(error);
+        }
+        body = std::move(*next);
+        continue;
+      }
+      case State::Done:
+        return std::move(reader.packet());
+      case State::Malformed:
+        drop();
+        [[fallthrough]];
+      case State::Refused:
+        throw RemoteError(reader.error());
+    }
+  }
 }
 
 protocol::ApplyReply Connection::apply(const protocol::ApplyRequest& request) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "protocol/messages.h"
+#include "protocol/packet_stream.h"
 
 // Where the application server is and how to reach it: "[tls://|tcp://]HOST[:PORT]", port 7070
 // when not given. The wire runs in TLS unless the host is this machine (127.0.0.0/8, ::1,
@@ -57,7 +58,8 @@ class Connection {
   bool connected() const;
 
   protocol::SignInReply signIn(const QString& id, const QString& password);
-  protocol::Packet open(const protocol::OpenRequest& request);
+  // Reads every frame of the reply.
+  protocol::CompactPacket open(const protocol::OpenRequest& request);
   protocol::ApplyReply apply(const protocol::ApplyRequest& request);
   // The next `id_num` of a history table, drawn on the server.
   qint64 draw(const QString& table);

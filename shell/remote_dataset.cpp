@@ -53,20 +53,19 @@ void RemoteDataset::refresh() {
   load(connection_.open(source_));
 }
 
-void RemoteDataset::load(protocol::Packet packet) {
+void RemoteDataset::load(protocol::CompactPacket packet) {
   columns_ = std::move(packet.columns);
-  values_ = protocol::ValueStore(int(columns_.size()));
+  values_ = std::move(packet.values);
   rows_.clear();
   deleted_.clear();
-  rows_.reserve(size_t(packet.rows.size()));
-  for (qsizetype i = 0; i < packet.rows.size(); ++i) {
-    Row row;
-    row.stored = qint32(values_.appendRow(packet.rows[i]));
+  const qsizetype count = values_.rowCount();
+  rows_.resize(size_t(count));
+  for (qsizetype i = 0; i < count; ++i) {
+    Row& row = rows_[size_t(i)];
+    row.stored = qint32(i);
     row.rid = i < packet.rids.size() ? packet.rids[i] : 0;
     row.order = qint32(i);
-    rows_.push_back(std::move(row));
   }
-  packet.rows.clear();
   state_ = State::Browse;
   current_ = rows_.empty() ? -1 : 0;
   eof_ = bof_ = rows_.empty();

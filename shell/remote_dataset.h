@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "protocol/messages.h"
-#include "protocol/value_store.h"
+#include "protocol/packet_stream.h"
 
 class Connection;
 
@@ -122,7 +122,7 @@ class RemoteDataset : public QObject {
   void requireEditing(const char* operation) const;
   void requireActive() const;
   void setCurrent(int row);
-  void load(protocol::Packet packet);
+  void load(protocol::CompactPacket packet);
   void insertRowAt(int row);
   QVariant valueOf(const Row& row, int column) const;
   QVariant originalOf(const Row& row, int column) const;

@@ -1,5 +1,5 @@
-// Open replies written and read as a stream: the same bytes and values as the map form, the same
-// refusals, and malformed bytes refused.
+// Open replies written and read as a stream of frames: the same bytes and values as the map form
+// of each frame, whole or in batches, the same refusals, and malformed bytes refused.
 #include <QtEndian>
 #include <QtTest>
 
@@ -28,26 +28,29 @@ QStringList describe(const Packet& p) {
 
 QByteArray body(const QCborValue& value) { return value.toCbor(); }
 
-// The reply built as a CBOR tree, value by value: the reference the stream must equal.
-QCborMap mapForm(const Packet& p) {
+// One frame of a reply built as a CBOR tree, value by value: the reference the stream must
+// equal. `rows` and `rids` are the frame's share; the first frame names the columns.
+QCborMap mapForm(const Packet& p, qsizetype from, qsizetype count, bool first, bool more) {
   QCborArray rows;
-  for (const QVariantList& row : p.rows) {
+  for (qsizetype r = from; r < from + count; ++r) {
     QCborArray values;
-    for (const QVariant& v : row) values.append(protocol::toCbor(v));
+    for (const QVariant& v : p.rows[r]) values.append(protocol::toCbor(v));
     rows.append(values);
   }
   QCborArray rids;
-  for (qint64 rid : p.rids) rids.append(rid);
+  for (qsizetype r = from; r < from + count && r < p.rids.size(); ++r) rids.append(p.rids[r]);
   QCborMap m = protocol::okReply();
-  m[QStringLiteral("columns")] = QCborArray::fromStringList(p.columns);
+  if (first) m[QStringLiteral("columns")] = QCborArray::fromStringList(p.columns);
   m[QStringLiteral("rows")] = rows;
   m[QStringLiteral("rids")] = rids;
+  m[QStringLiteral("more")] = more;
   return m;
 }
 
 Packet fromMapForm(const QCborMap& m) {
   Packet p;
-  for (const QCborValue& c : m.value(QStringLiteral("columns")).toArray()) p.columns << c.toString();
+  for (const QCborValue& c : m.value(QStringLiteral("columns")).toArray())
+    p.columns << c.toString();
   for (const QCborValue& row : m.value(QStringLiteral("rows")).toArray()) {
     QVariantList values;
     for (const QCborValue& v : row.toArray()) values << protocol::fromCbor(v);
@@ -82,24 +85,40 @@ void PacketStreamTest::sameAsTheMapForm_data() {
                                         {{QVariant(), QString(""), QStringLiteral("张三，汉族")},
                                          {qint64(0), kMin, kMax},
                                          {qint64(-1), qint64(24), qint64(1) << 32},
-                                         {QString(300, u'无'), QString(u'x'), QVariant()}},
-                                        {1, kMax, 0, 4}}
+                                         {QString(300, u'无'), QString(u'x'), QVariant()},
+                                         {QStringLiteral("𠀀𪚥😀"), QString(70000, u'长'),
+                                          qint64(7)}},
+                                        {1, kMax, 0, 4, 9}}
                               << true;
   QTest::newRow("other kinds travel as integer or text")
       << Packet{{"n"}, {{int(7)}, {true}, {uint(9)}, {1.5}, {QDate(2001, 2, 3)}}, {}} << false;
 }
 
+// Whole, and one row to a frame: each frame is the bytes of its map form, and the frames read
+// back as the packet.
 void PacketStreamTest::sameAsTheMapForm() {
   QFETCH(Packet, packet);
   QFETCH(bool, canonical);
-  const QByteArray frame = protocol::encodePacketFrame(packet);
-  QCOMPARE(frame, protocol::encodeFrame(mapForm(packet)));
-  QCOMPARE(qFromBigEndian<quint32>(frame.constData()), quint32(frame.size() - 4));
-  const protocol::PacketReply reply = protocol::readPacketReply(frame.mid(4));
-  QVERIFY2(reply.packet, qPrintable(reply.error));
-  const Packet tree = fromMapForm(QCborValue::fromCbor(frame.mid(4)).toMap());
-  QCOMPARE(describe(*reply.packet), describe(tree));
-  if (canonical) QCOMPARE(describe(*reply.packet), describe(packet));
+  for (qsizetype batch : {qsizetype(256 * 1024), qsizetype(1)}) {
+    const QList<QByteArray> frames = protocol::encodePacketFrames(packet, batch);
+    const qsizetype perFrame = batch == 1 ? 1 : packet.rows.size();
+    QCOMPARE(frames.size(), std::max<qsizetype>(1, perFrame ? packet.rows.size() / perFrame : 1));
+    QList<QByteArray> bodies;
+    for (qsizetype f = 0; f < frames.size(); ++f) {
+      const bool last = f + 1 == frames.size();
+      const qsizetype count = last ? packet.rows.size() - f * perFrame : perFrame;
+      QCOMPARE(frames[f],
+               protocol::encodeFrame(mapForm(packet, f * perFrame, count, f == 0, !last)));
+      QCOMPARE(qFromBigEndian<quint32>(frames[f].constData()), quint32(frames[f].size() - 4));
+      bodies << frames[f].mid(4);
+    }
+    const protocol::PacketReply reply = protocol::readPacketReply(bodies);
+    QVERIFY2(reply.packet, qPrintable(reply.error));
+    if (canonical) QCOMPARE(describe(*reply.packet), describe(packet));
+    if (frames.size() == 1)
+      QCOMPARE(describe(*reply.packet),
+               describe(fromMapForm(QCborValue::fromCbor(bodies.front()).toMap())));
+  }
 }
 
 void PacketStreamTest::refusalsAsToday_data() {
@@ -155,10 +174,20 @@ void PacketStreamTest::malformedIsRefused() {
 
 void PacketStreamTest::cutShortIsRefused() {
   const Packet packet{{"a", "b"}, {{QStringLiteral("张三"), qint64(1) << 40}}, {7}};
-  const QByteArray whole = protocol::encodePacketFrame(packet).mid(4);
+  const QByteArray whole = protocol::encodePacketFrames(packet).front().mid(4);
   for (qsizetype n = 0; n < whole.size(); ++n)
     QVERIFY2(protocol::readPacketReply(whole.left(n)).malformed, qPrintable(QString::number(n)));
   QVERIFY(protocol::readPacketReply(whole).packet);
+
+  // A reply of several frames: stopped by the server with its reason, or ending before the last.
+  const Packet three{{"a"}, {{qint64(1)}, {qint64(2)}, {qint64(3)}}, {}};
+  const QList<QByteArray> frames = protocol::encodePacketFrames(three, 1);
+  QCOMPARE(frames.size(), 3);
+  const protocol::PacketReply stopped = protocol::readPacketReply(
+      {frames[0].mid(4), body(protocol::errorReply(QStringLiteral("查询时间过长，已中止")))});
+  QVERIFY(!stopped.packet && !stopped.malformed);
+  QCOMPARE(stopped.error, QStringLiteral("查询时间过长，已中止"));
+  QVERIFY(protocol::readPacketReply({frames[0].mid(4), frames[1].mid(4)}).malformed);
 }
 
 QTEST_GUILESS_MAIN(PacketStreamTest)

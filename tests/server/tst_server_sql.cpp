@@ -42,10 +42,9 @@ void ServerSqlTest::schemaIsIdempotent() {
   Result<std::unique_ptr<Storage>> again = openStorage(path_);
   QVERIFY(again.ok());
   QVERIFY((*again)->ensureSchema().ok());
-  Result<protocol::Packet> counter =
-      (*again)->readTable(*schema::table(schema::kCounter), std::nullopt);
-  QVERIFY(counter.ok());
-  QCOMPARE(counter->rows, (QList<QVariantList>{QVariantList(6, qint64(0))}));
+  PacketSink counter;
+  QVERIFY((*again)->readTable(*schema::table(schema::kCounter), std::nullopt, counter).ok());
+  QCOMPARE(counter.packet.rows, (QList<QVariantList>{QVariantList(6, qint64(0))}));
   Result<sqlite::Handle> db = sqlite::Handle::open(path_, sqlite::Handle::Mode::ReadOnly);
   QVERIFY(db.ok());
   for (const schema::Table& t : schema::tables()) {

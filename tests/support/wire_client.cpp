@@ -35,10 +35,22 @@ Answer<protocol::SignInReply> WireClient::signIn(const QString& id, const QStrin
 }
 
 Answer<protocol::Packet> WireClient::open(const protocol::OpenRequest& request) {
-  const std::optional<QByteArray> body = exchange(request.toCbor());
-  if (!body) return {std::nullopt, error_};
-  protocol::PacketReply reply = protocol::readPacketReply(*body);
-  return {std::move(reply.packet), reply.error};
+  std::optional<QByteArray> body = exchange(request.toCbor());
+  using State = protocol::PacketReader::State;
+  protocol::PacketReader reader;
+  while (body) {
+    switch (reader.read(*body)) {
+      case State::More:
+        body = protocol::readFrameBody(socket_, kTimeoutMs, &error_);
+        continue;
+      case State::Done:
+        return {protocol::toPacket(reader.packet()), QString()};
+      case State::Refused:
+      case State::Malformed:
+        return {std::nullopt, reader.error()};
+    }
+  }
+  return {std::nullopt, error_};
 }
 
 Answer<protocol::Packet> WireClient::select(const QString& text, const QVariantList& params,
