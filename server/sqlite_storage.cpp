@@ -18,17 +18,25 @@ namespace {
 constexpr qint64 kMaxPacketBytes = protocol::kMaxFrameBytes - 1024 * 1024;
 constexpr qint64 kValueOverhead = 9;
 
+// Steps through every row. With `distinctKey` (see CheckedSelect) a row whose key is null and
+// whose values repeat an earlier such row is dropped, as the distinct text without row
+// identities would have dropped it.
 Result<protocol::Packet> collect(Handle& db, Statement& statement, const QList<int>& shown,
-                                 const QStringList& names, bool rids) {
+                                 const QStringList& names, bool rids, int distinctKey = -1) {
   protocol::Packet packet;
   packet.columns = names;
+  QList<QVariantList> nullKeyed;
   qint64 bytes = 0;
   int rc;
   while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    if (rids) packet.rids << qint64(sqlite3_column_int64(statement.get(), 0));
     QVariantList row;
     row.reserve(shown.size());
     for (int column : shown) row << statement.column(column, &bytes);
+    if (distinctKey >= 0 && sqlite3_column_type(statement.get(), distinctKey) == SQLITE_NULL) {
+      if (nullKeyed.contains(row)) continue;
+      nullKeyed << row;
+    }
+    if (rids) packet.rids << qint64(sqlite3_column_int64(statement.get(), 0));
     bytes += kValueOverhead * (shown.size() + 1);
     packet.rows << std::move(row);
     if (bytes > kMaxPacketBytes)
@@ -93,7 +101,8 @@ Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVaria
         QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个").arg(wanted).arg(params.size())};
   checked->statement.bindAll(params);
   gate_.startClock();
-  return collect(read_, checked->statement, checked->shown, checked->names, checked->rids);
+  return collect(read_, checked->statement, checked->shown, checked->names, checked->rids,
+                 checked->distinctKey);
 }
 
 Result<SelectShape> SqliteStorage::describe(const QString& text) {
