@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <cstring>
 
+#include "query/date_select.h"
+#include "query/report_data.h"
 #include "records/info.h"
 #include "records/jlkh.h"
 #include "records/other_info.h"
@@ -31,6 +33,8 @@ Program::Program(const ServerAddress& server) {
   add(new Tinfo_basic);
   add(new Tinfo_other);
   add(new Tkhjl);
+  add(new Tselect);
+  add(new Tdata_report);
 }
 
 Program::~Program() { forms::clear(); }
