@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <cstring>
 
+#include "query/add_more.h"
+#include "query/commands.h"
 #include "query/date_select.h"
 #include "query/report_data.h"
 #include "records/info.h"
@@ -35,6 +37,7 @@ Program::Program(const ServerAddress& server) {
   add(new Tkhjl);
   add(new Tselect);
   add(new Tdata_report);
+  add(new Tmore_add);
 }
 
 Program::~Program() { forms::clear(); }
@@ -50,7 +53,10 @@ struct Command {
 };
 
 const QList<Command>& commands() {
-  static const QList<Command> all = {};
+  static const QList<Command> all = {
+      {"export", query::commands::exportCommand},
+      {"import", query::commands::importCommand},
+  };
   return all;
 }
 

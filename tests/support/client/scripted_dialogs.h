@@ -2,13 +2,14 @@
 
 #include <QQueue>
 #include <QStringList>
+#include <functional>
 
 #include "shell/dialogs.h"
 
 // The dialog service of the client tests: records every text a message box would have shown,
 // answers questions, file dialogs and previews from scripted queues (Yes, "" and 确定 when a
-// queue is empty), records previews, and cancels progress after `cancelAfter` advances
-// (never when negative).
+// queue is empty), records previews, and answers cancel from the `cancelAfter`-th progress
+// report on (never when negative).
 class ScriptedDialogs : public Dialogs {
  public:
   ScriptedDialogs() { install(this); }
@@ -30,6 +31,7 @@ class ScriptedDialogs : public Dialogs {
   bool preview(QWidget*, const QString& text, const QStringList&,
                const QList<QStringList>& rows) override {
     previews << Preview{text, rows};
+    if (onPreview) onPreview();
     return previewAnswers.isEmpty() ? true : previewAnswers.dequeue();
   }
   std::unique_ptr<Progress> progress(QWidget*, const QString&, qint64) override {
@@ -57,7 +59,8 @@ class ScriptedDialogs : public Dialogs {
   QQueue<QString> fileNames;
   QList<Preview> previews;
   QQueue<bool> previewAnswers;
-  QList<qint64> advances;  // every `done` reported, in order
+  std::function<void()> onPreview;  // runs while a preview is open
+  QList<qint64> advances;           // every `done` reported, in order
   int cancelAfter = -1;
 
  private:
