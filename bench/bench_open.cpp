@@ -7,51 +7,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 
 #include "bench/generator.h"
+#include "bench/timing.h"
 #include "schema/queries.h"
 #include "schema/tables.h"
 #include "tests/support/test_server.h"
 #include "tests/support/wire_client.h"
 
 namespace {
-
-// Median of a few runs, in milliseconds; -1 when a run failed.
-double medianMs(int runs, const std::function<bool()>& run) {
-  QList<double> times;
-  for (int i = 0; i < runs; ++i) {
-    QElapsedTimer timer;
-    timer.start();
-    if (!run()) return -1;
-    times << timer.nsecsElapsed() / 1e6;
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
-// sqlite3 alone: prepare, step every row, read every column.
-bool rawRead(sqlite3* db, const QString& sql, const QString& param) {
-  sqlite3_stmt* statement = nullptr;
-  const QByteArray text = sql.toUtf8();
-  if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
-    return false;
-  const QByteArray value = param.toUtf8();
-  if (!param.isEmpty())
-    sqlite3_bind_text(statement, 1, value.constData(), int(value.size()), SQLITE_STATIC);
-  const int columns = sqlite3_column_count(statement);
-  qint64 bytes = 0;
-  while (sqlite3_step(statement) == SQLITE_ROW)
-    for (int c = 0; c < columns; ++c)
-      if (sqlite3_column_type(statement, c) == SQLITE_INTEGER)
-        bytes += sqlite3_column_int64(statement, c) & 1;
-      else if (sqlite3_column_text(statement, c))
-        bytes += sqlite3_column_bytes(statement, c);
-  sqlite3_finalize(statement);
-  return bytes >= 0;
-}
 
 struct Case {
   QString label;
@@ -106,7 +71,8 @@ bool runSize(int persons) {
   const demo::DemoAccount& admin = demo::administrators().front();
   WireClient client;
   if (!client.connectTo(server.host(), server.port())) return false;
-  const double signIn = medianMs(1, [&] { return client.signIn(admin.id, admin.password).ok(); });
+  const double signIn =
+      bench::medianMs(1, [&] { return client.signIn(admin.id, admin.password).ok(); });
   std::printf("  %-36s %10.1f ms\n", "sign-in (role 0)", signIn);
 
   sqlite3* db = nullptr;
@@ -121,14 +87,15 @@ bool runSize(int persons) {
   std::printf("  %-36s %8s %13s %13s %7s\n", "open", "rows", "server ms", "sqlite3 ms", "ratio");
   for (const Case& c : cases(person)) {
     qsizetype rows = 0;
-    const double remote = medianMs(runs, [&] {
+    const double remote = bench::medianMs(runs, [&] {
       const Answer<protocol::Packet> packet = client.open(c.request);
       rows = packet.ok() ? packet->rows.size() : -1;
       if (!packet.ok())
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(c.label), qUtf8Printable(packet.error));
       return packet.ok();
     });
-    const double raw = medianMs(runs, [&] { return rawRead(db, c.rawSql, c.rawParam); });
+    const double raw =
+        bench::medianMs(runs, [&] { return bench::rawRead(db, c.rawSql, c.rawParam); });
     std::printf("  %-36s %8lld %13.2f %13.2f %7.1f\n", qUtf8Printable(c.label), qlonglong(rows),
                 remote, raw, raw > 0 ? remote / raw : 0.0);
   }
