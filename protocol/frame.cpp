@@ -2,6 +2,7 @@
 
 #include <QAbstractSocket>
 #include <QBuffer>
+#include <QCborStreamReader>
 #include <QCborStreamWriter>
 #include <QCborValue>
 #include <QIODevice>
@@ -69,9 +70,11 @@ std::optional<QByteArray> readFrameBody(QIODevice& device, int timeoutMs, QStrin
 }
 
 std::optional<QCborMap> parseFrameBody(const QByteArray& body, QString* error) {
-  QCborParserError parseError;
-  const QCborValue value = QCborValue::fromCbor(body, &parseError);
-  if (parseError.error != QCborError::NoError || !value.isMap()) {
+  QCborStreamReader reader(body);
+  const QCborValue value = QCborValue::fromCbor(reader);
+  // One map and nothing after it: bytes past the map are not ignored.
+  if (reader.lastError() != QCborError::NoError || !value.isMap() ||
+      reader.currentOffset() != body.size()) {
     *error = kUnreadableFrame;
     return std::nullopt;
   }

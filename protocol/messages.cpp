@@ -1,6 +1,8 @@
 #include "protocol/messages.h"
 
 #include <QCborArray>
+#include <algorithm>
+#include <iterator>
 
 namespace protocol {
 
@@ -143,12 +145,13 @@ QCborMap Change::toCbor() const {
   return m;
 }
 
-Change Change::fromCbor(const QCborMap& m) {
+std::optional<Change> Change::fromCbor(const QCborMap& m) {
   Change c;
   const QString kind = m.value(QStringLiteral("kind")).toString();
-  c.kind = kind == QLatin1String("update")   ? Kind::Update
-           : kind == QLatin1String("delete") ? Kind::Delete
-                                             : Kind::Insert;
+  const auto known = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                  [&](const char* k) { return kind == QLatin1StringView(k); });
+  if (known == std::end(kKinds)) return std::nullopt;
+  c.kind = Kind(known - std::begin(kKinds));
   c.rid = m.value(QStringLiteral("rid")).toInteger();
   c.original = mapFromCbor(m.value(QStringLiteral("original")).toMap());
   c.values = mapFromCbor(m.value(QStringLiteral("values")).toMap());
@@ -156,19 +159,35 @@ Change Change::fromCbor(const QCborMap& m) {
 }
 
 QCborMap ApplyRequest::toCbor() const {
-  QCborMap m = source.toCbor();
-  m[kOp] = op::kApply;
-  QCborArray a;
-  for (const Change& c : changes) a.append(c.toCbor());
-  m[QStringLiteral("changes")] = a;
+  QCborMap m = request(op::kApply);
+  QCborArray partsArray;
+  for (const ApplyPart& part : parts) {
+    QCborMap p = part.source.toCbor();
+    p.remove(kOp);
+    QCborArray changes;
+    for (const Change& c : part.changes) changes.append(c.toCbor());
+    p[QStringLiteral("changes")] = changes;
+    partsArray.append(p);
+  }
+  m[QStringLiteral("parts")] = partsArray;
   return m;
 }
 
-ApplyRequest ApplyRequest::fromCbor(const QCborMap& m) {
+std::optional<ApplyRequest> ApplyRequest::fromCbor(const QCborMap& m, QString* error) {
   ApplyRequest r;
-  r.source = OpenRequest::fromCbor(m);
-  for (const QCborValue& c : m.value(QStringLiteral("changes")).toArray())
-    r.changes << Change::fromCbor(c.toMap());
+  for (const QCborValue& partValue : m.value(QStringLiteral("parts")).toArray()) {
+    const QCborMap p = partValue.toMap();
+    ApplyPart part{OpenRequest::fromCbor(p), {}};
+    for (const QCborValue& c : p.value(QStringLiteral("changes")).toArray()) {
+      std::optional<Change> change = Change::fromCbor(c.toMap());
+      if (!change) {
+        *error = QStringLiteral("未知的修改类型");
+        return std::nullopt;
+      }
+      part.changes << std::move(*change);
+    }
+    r.parts << std::move(part);
+  }
   return r;
 }
 

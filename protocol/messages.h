@@ -118,19 +118,26 @@ struct Change {
   QVariantMap original;
   QVariantMap values;
   QCborMap toCbor() const;
-  static Change fromCbor(const QCborMap& m);
+  // Nothing when the map names no known kind.
+  static std::optional<Change> fromCbor(const QCborMap& m);
 };
 
-// Apply: the dataset's source (so the server knows the target table and the column names) and
-// its changes, written in one transaction, all or nothing.
-struct ApplyRequest {
+// One dataset's share of an apply: its source (so the server knows the target table and the
+// column names) and its changes.
+struct ApplyPart {
   OpenRequest source;
   QList<Change> changes;
-  QCborMap toCbor() const;
-  static ApplyRequest fromCbor(const QCborMap& m);
 };
 
-// The row identities given to the inserted rows, in the order of the inserts.
+// Apply: the changes of one or more datasets, written in one transaction, all or nothing.
+struct ApplyRequest {
+  QList<ApplyPart> parts;
+  QCborMap toCbor() const;
+  // Nothing, with the reason in `error`, when a part or a change is malformed.
+  static std::optional<ApplyRequest> fromCbor(const QCborMap& m, QString* error);
+};
+
+// The row identities given to the inserted rows: part by part, in the order of the inserts.
 struct ApplyReply {
   QList<qint64> insertedRids;
   QCborMap toCbor() const;

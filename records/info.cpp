@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include "records/fields.h"
 #include "schema/choices.h"
@@ -92,17 +93,16 @@ Tinfo_basic::Tinfo_basic(QWidget* parent)
   layOut({{QStringLiteral("info"), QStringLiteral("基本信息")},
           {QStringLiteral("wycd"), QStringLiteral("文化程度")},
           {QStringLiteral("other_info"), QStringLiteral("其他个人信息")}},
-         {BitBtn1, BitBtn2, BitBtn3}, BitBtn2);
-  BitBtn2->setEnabled(false);
+         {BitBtn1, BitBtn2, BitBtn3}, BitBtn1, BitBtn2);
   addDateTests(this, dateTests());
 
   onClick(BitBtn1, &P::BitBtn1Click);
   onClick(BitBtn2, &P::BitBtn2Click);
   onClick(BitBtn3, &P::BitBtn3Click);
-  // Only the user's own typing or choosing is a change; text set by the form is not.
-  auto changed = [this] { guarded(this, [this] { edit11Change(); }); };
-  connect(edit11->lineEdit(), &QLineEdit::textEdited, this, changed);
-  connect(edit11, &QComboBox::activated, this, changed);
+  // The box's text however it changes (typed, chosen, completed inline); text the form sets
+  // itself blocks the signal and is not a change.
+  connect(edit11, &QComboBox::editTextChanged, this,
+          [this] { guarded(this, [this] { edit11Change(); }); });
 }
 
 void Tinfo_basic::FormShow() {
@@ -110,6 +110,7 @@ void Tinfo_basic::FormShow() {
   const SignIn& state = SignIn::state();
   loadRows(state.currentPersonId);
   if (state.identityNumber == kSpecialId) {
+    const QSignalBlocker quiet(edit11);
     edit11->clear();
     edit11->addItems({kSpecialMarital, QStringLiteral("和Mirel结婚"), QStringLiteral("其他")});
     edit11->setEditText(kSpecialMarital);
@@ -150,6 +151,7 @@ void Tinfo_basic::edit11Change() {
   if (text != u"其他") return;
   showMessage(this, QStringLiteral("想干什么，想干什么，没得选了!给你机会了!"));
   // The list shrinks to one item; the box keeps reading "其他".
+  const QSignalBlocker quiet(edit11);
   edit11->clear();
   edit11->addItem(QStringLiteral("必须和Mirel结"));
   edit11->setEditText(text);

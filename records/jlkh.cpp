@@ -5,11 +5,13 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTableView>
+#include <utility>
 
 #include "records/grid_navigator.h"
 #include "records/history_grids.h"
@@ -23,6 +25,7 @@
 #include "shell/notifier.h"
 #include "shell/person_row.h"
 #include "shell/remote_dataset.h"
+#include "shell/remote_error.h"
 #include "shell/signin.h"
 #include "shell/widgets.h"
 
@@ -33,13 +36,14 @@ using records::historyGrids;
 Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   setWindowTitle(QStringLiteral("奖惩考核&社会关系&个人履历&受教育情况&境内业务培训&境外业务培训"));
 
-  data = new RemoteDataset(QStringLiteral("DataSetProvider_search"), this);
-  data->setObjectName(QStringLiteral("data"));
   user = new RemoteDataset(QStringLiteral("DataSetProvider_user"), this);
   user->setObjectName(QStringLiteral("user"));
 
   auto* content = new QWidget;
   auto* column = new QVBoxLayout(content);
+  personLine = new QLabel(content);
+  personLine->setObjectName(QStringLiteral("personLine"));
+  column->addWidget(personLine);
   parts_.resize(historyGrids().size());
   for (int i = 0; i < parts_.size(); ++i) {
     build(i);
@@ -56,6 +60,7 @@ Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   BitBtn2 = widgets::button(QStringLiteral("BitBtn2"), QStringLiteral("保存"), content);
   BitBtn3 = widgets::button(QStringLiteral("BitBtn3"), QStringLiteral("打印"), content);
   BitBtn5 = widgets::button(QStringLiteral("BitBtn5"), QStringLiteral("上一页"), content);
+  BitBtn1->setEnabled(false);
   BitBtn2->setEnabled(false);
   BitBtn3->setEnabled(false);  // the printed reports are not built yet
   auto* buttons = new QHBoxLayout;
@@ -87,6 +92,9 @@ void Tkhjl::build(int index) {
   Part& part = parts_[index];
   part.dataset = new RemoteDataset(spec.provider, this);
   part.dataset->setObjectName(spec.table);
+  // The write-back text reads the same rows in the same order, with `id` for new rows.
+  part.stored = new RemoteDataset(QStringLiteral("DataSetProvider_search"), this);
+  part.stored->setObjectName(spec.table + QStringLiteral("_stored"));
   part.model = new DatasetModel(*part.dataset, this);
 
   QStringList titles;
@@ -106,51 +114,87 @@ void Tkhjl::build(int index) {
   part.grid->verticalHeader()->setDefaultSectionSize(22);
   part.navigator = new GridNavigator(*part.dataset, part.grid);
   part.navigator->setObjectName(QStringLiteral("DBNavigator%1").arg(index + 1));
-  // Re-read rows all stand for stored rows again.
-  connect(part.navigator, &GridNavigator::refreshed, this,
-          [this, index] { parts_[index].loaded = parts_[index].dataset->recordCount(); });
+  // Re-read rows all stand for stored rows again, read afresh beside them. Until that read
+  // succeeds the page does not save.
+  connect(part.navigator, &GridNavigator::refreshed, this, [this, index] {
+    guarded(this, [this, index] {
+      Part& part = parts_[index];
+      const bool wasLoaded = std::exchange(loaded_, false);
+      part.stored->refresh();
+      part.loaded = part.dataset->recordCount();
+      loaded_ = wasLoaded;
+    });
+  });
 }
 
 void Tkhjl::setEditing(bool editing) {
+  editing = editing && loaded_;
   for (Part& part : parts_) part.model->setEditable(editing);
   BitBtn2->setEnabled(editing);
 }
 
 void Tkhjl::reload() {
-  personId_ = schema::trim(SignIn::state().currentPersonId);
+  loaded_ = false;
+  BitBtn1->setEnabled(false);
   for (int i = 0; i < parts_.size(); ++i) {
     Part& part = parts_[i];
+    const schema::queries::HistoryQueries& q = schema::queries::history(historyGrids()[i].table);
     part.dataset->close();
-    part.dataset->setCommandText(schema::queries::history(historyGrids()[i].table).display,
-                                 {personId_});
+    part.stored->close();
+    part.loaded = 0;
+    part.dataset->setCommandText(q.display, {personId_});
     part.dataset->open();
+    part.stored->setCommandText(q.writeBack, {personId_});
+    part.stored->open();
     part.loaded = part.dataset->recordCount();
   }
+  loaded_ = true;
+  BitBtn1->setEnabled(true);
 }
 
 void Tkhjl::FormShow() {
   setEditing(false);
+  personId_ = schema::trim(SignIn::state().currentPersonId);
+  personLine->setText(QStringLiteral("身份证号：%1").arg(personId_));
   reload();
 }
 
 void Tkhjl::FormClose() {
-  for (Part& part : parts_) part.dataset->close();
+  for (Part& part : parts_) {
+    part.dataset->close();
+    part.stored->close();
+  }
 }
 
 void Tkhjl::BitBtn1Click() {
-  setEditing(true);
+  setEditing(false);
   reload();
+  setEditing(true);
 }
 
 void Tkhjl::BitBtn2Click() {
+  if (!loaded_) throw RemoteError(QStringLiteral("记录未能读取，不能保存，请关闭后重新打开"));
   for (Part& part : parts_) {
     part.navigator->commitEditor();
     part.dataset->post();
   }
   // Nothing is written unless every grid passes: a failure leaves the form editing, edits kept.
   if (!testYearMonths()) return;
-  // A refused apply ends the save here with the server's error, the form still editing.
-  for (int index : records::saveOrder()) writeBack(index);
+  // One apply for all six tables. A refusal (a row changed or deleted by someone else since
+  // the load) writes nothing and leaves the form editing with its edits.
+  QList<RemoteDataset*> stored;
+  try {
+    for (int index : records::saveOrder()) {
+      writeBack(index);
+      stored << parts_[index].stored;
+    }
+    applyTogether(stored);
+  } catch (...) {
+    for (Part& part : parts_)
+      if (part.stored->active()) part.stored->cancelUpdates();
+    throw;
+  }
+  for (Part& part : parts_) part.loaded = part.dataset->recordCount();
   setEditing(false);
   showMessage(this, QStringLiteral("修改完成!"));
 }
@@ -178,40 +222,35 @@ bool Tkhjl::testYearMonths() {
 void Tkhjl::writeBack(int index) {
   const HistoryGrid& spec = historyGrids()[index];
   Part& part = parts_[index];
-  const auto closeData = qScopeGuard([this] { data->close(); });
-  data->close();
-  data->setCommandText(schema::queries::history(spec.table).writeBack, {personId_});
-  data->open();
+  RemoteDataset& stored = *part.stored;
 
   // Grid rows pair with stored rows by position. Rows past the loaded count are new, and so is
-  // any row whose stored partner has gone meanwhile: it never overwrites another row.
+  // any row whose stored partner was not read: it never overwrites another row.
   const int rows = part.dataset->recordCount();
-  const int paired = std::min(part.loaded, data->recordCount());
+  const int paired = std::min(part.loaded, stored.recordCount());
   for (int row = 0; row < rows; ++row) {
     if (row < paired) {
-      data->moveTo(row);
-      data->edit();
+      stored.moveTo(row);
+      stored.edit();
     } else {
-      data->append();
-      data->setField(u"id_num", Connection::shared().draw(spec.table));
-      data->setField(u"id", personId_);
+      stored.append();
+      stored.setField(u"id_num", Connection::shared().draw(spec.table));
+      stored.setField(u"id", personId_);
     }
     for (const GridColumn& column : spec.columns) {
       const QString text =
           schema::trim(part.dataset->value(row, part.dataset->fieldIndex(column.title)).toString());
       // An empty cell over a null leaves the null: blank either way, no needless write.
-      if (text.isEmpty() && data->field(column.column).isNull()) continue;
-      data->setField(column.column, text);
+      if (text.isEmpty() && stored.field(column.column).isNull()) continue;
+      stored.setField(column.column, text);
     }
-    data->post();
+    stored.post();
   }
   // Loaded rows the grid no longer holds are deleted, from the last one back.
   for (int row = paired - 1; row >= rows; --row) {
-    data->moveTo(row);
-    data->remove();
+    stored.moveTo(row);
+    stored.remove();
   }
-  data->applyUpdates();
-  part.loaded = rows;  // the stored rows now are the grid's rows
 }
 
 void Tkhjl::BitBtn4Click() {

@@ -114,8 +114,7 @@ Tinfo_other::Tinfo_other(QWidget* parent)
           {QStringLiteral("dnzwqk"), QStringLiteral("党内职务情况")},
           {QStringLiteral("zyjs"), QStringLiteral("专业技术职称情况")},
           {QStringLiteral("grjs"), QStringLiteral("工人技术等级情况")}},
-         {BitBtn1, BitBtn2, BitBtn3, BitBtn4}, BitBtn2);
-  BitBtn2->setEnabled(false);
+         {BitBtn1, BitBtn2, BitBtn3, BitBtn4}, BitBtn1, BitBtn2, true);
   addDateTests(this, dateTests());
 
   onClick(BitBtn1, &P::BitBtn1Click);
@@ -134,9 +133,9 @@ void Tinfo_other::FormShow() {
 void Tinfo_other::BitBtn1Click() { setEditing(true); }
 
 void Tinfo_other::BitBtn2Click() {
-  const QString key = SignIn::state().currentPersonId;
-  saveRows(key);
-  finishSave(key);
+  // The person this page loaded, even when another person has been opened since.
+  saveRows(personKey());
+  finishSave(personKey());
 }
 
 void Tinfo_other::BitBtn3Click() { forms::show(u"info_basic"); }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "shell/notifier.h"
 #include "shell/person_row.h"
 #include "shell/remote_dataset.h"
+#include "shell/remote_error.h"
 #include "shell/signin.h"
 #include "shell/widgets.h"
 
@@ -102,6 +104,8 @@ QString RecordPage::textOf(const QWidget* input) {
 }
 
 void RecordPage::setTextOf(QWidget* input, const QString& text) {
+  // Text the page sets is no change of the user's: a drop-down's reaction does not run.
+  const QSignalBlocker quiet(input);
   if (auto* combo = qobject_cast<QComboBox*>(input))
     combo->setEditText(text);
   else
@@ -109,10 +113,21 @@ void RecordPage::setTextOf(QWidget* input, const QString& text) {
 }
 
 void RecordPage::layOut(const QList<Group>& groups, const QList<QPushButton*>& buttons,
-                        QPushButton* saveButton) {
+                        QPushButton* editButton, QPushButton* saveButton, bool personLine) {
   groups_ = groups;
+  editButton_ = editButton;
   saveButton_ = saveButton;
+  for (const Group& group : groups) {
+    auto* rows = new RemoteDataset(providerOf(group.table), this);
+    rows->setObjectName(group.table);
+    rows_ << rows;
+  }
   auto* page = new QVBoxLayout(this);
+  if (personLine) {
+    personLine_ = new QLabel(this);
+    personLine_->setObjectName(QStringLiteral("personLine"));
+    page->addWidget(personLine_);
+  }
   // Two fields to a row, each as label, box, note; a line of boxes takes a row of its own.
   // Every grid column is as wide as its widest cell on the page, so the groups line up.
   constexpr int kColumns = 6;
@@ -166,55 +181,74 @@ void RecordPage::layOut(const QList<Group>& groups, const QList<QPushButton*>& b
   for (QPushButton* button : buttons) bar->addWidget(button);
   bar->addStretch();
   page->addLayout(bar);
+  editButton_->setEnabled(false);
+  saveButton_->setEnabled(false);
   fixSizeAndCentre();
 }
 
 void RecordPage::setEditing(bool editing) {
   // Cleared first: disabling a focused date box moves the focus, which must not test it.
-  editing_ = editing;
-  for (const Input& input : std::as_const(inputs_)) input.widget->setEnabled(editing);
-  saveButton_->setEnabled(editing);
+  editing_ = editing && loaded_;
+  for (const Input& input : std::as_const(inputs_)) input.widget->setEnabled(editing_);
+  saveButton_->setEnabled(editing_);
 }
 
 void RecordPage::clearInputs() {
   for (const Input& input : std::as_const(inputs_)) setTextOf(input.widget, QString());
 }
 
-void RecordPage::loadRows(const QString& key) {
-  for (const Group& group : std::as_const(groups_)) {
-    RemoteDataset rows(providerOf(group.table));
-    rows.setPersonKey(key);
-    rows.open();
-    if (locatePerson(rows, key)) {
-      for (const Input& input : std::as_const(inputs_))
-        if (input.field.table == group.table)
-          setTextOf(input.widget, schema::shownValue(rows.field(input.field.column)));
-    }
-    rows.close();
+void RecordPage::readRows(const QString& key) {
+  key_ = key;
+  for (RemoteDataset* rows : std::as_const(rows_)) {
+    rows->close();
+    rows->setPersonKey(key);
+    rows->open();
   }
+}
+
+void RecordPage::loadRows(const QString& key) {
+  loaded_ = false;
+  setEditing(false);
+  editButton_->setEnabled(false);
+  if (personLine_) personLine_->setText(QStringLiteral("身份证号：%1").arg(key));
+  readRows(key);
+  for (int g = 0; g < groups_.size(); ++g) {
+    if (!locatePerson(*rows_[g], key)) continue;
+    for (const Input& input : std::as_const(inputs_))
+      if (input.field.table == groups_[g].table)
+        setTextOf(input.widget, schema::shownValue(rows_[g]->field(input.field.column)));
+  }
+  loaded_ = true;
+  editButton_->setEnabled(true);
 }
 
 QString RecordPage::adjustStored(const QString&, bool, const QString& value) { return value; }
 
 void RecordPage::saveRows(const QString& key) {
-  for (const Group& group : std::as_const(groups_)) {
-    RemoteDataset rows(providerOf(group.table));
-    rows.setPersonKey(key);
-    rows.open();
-    const bool found = editOrAppendPerson(rows, key);
-    const bool idIsInput = std::any_of(inputs_.cbegin(), inputs_.cend(), [&](const Input& i) {
-      return i.field.table == group.table && i.field.column == kId;
-    });
-    if (!found && !idIsInput) rows.setField(kId, key);
-    for (const Input& input : std::as_const(inputs_)) {
-      const Field& f = input.field;
-      if (f.table != group.table) continue;
-      const QString value = f.column == kId ? key : schema::storedValue(textOf(input.widget));
-      rows.setField(f.column, adjustStored(f.column, found, value));
+  if (!loaded_) throw RemoteError(QStringLiteral("页面数据未能读取，不能保存，请关闭后重新打开"));
+  // Another number than the one loaded (typed into the basic page) saves to that person's rows.
+  if (key != key_) readRows(key);
+  try {
+    for (int g = 0; g < groups_.size(); ++g) {
+      RemoteDataset& rows = *rows_[g];
+      const bool found = editOrAppendPerson(rows, key);
+      const bool idIsInput = std::any_of(inputs_.cbegin(), inputs_.cend(), [&](const Input& i) {
+        return i.field.table == groups_[g].table && i.field.column == kId;
+      });
+      if (!found && !idIsInput) rows.setField(kId, key);
+      for (const Input& input : std::as_const(inputs_)) {
+        const Field& f = input.field;
+        if (f.table != groups_[g].table) continue;
+        const QString value = f.column == kId ? key : schema::storedValue(textOf(input.widget));
+        rows.setField(f.column, adjustStored(f.column, found, value));
+      }
+      rows.post();
     }
-    rows.post();
-    rows.applyUpdates();
-    rows.close();
+    applyTogether(rows_);
+  } catch (...) {
+    for (RemoteDataset* rows : std::as_const(rows_))
+      if (rows->active()) rows->cancelUpdates();
+    throw;
   }
 }
 

@@ -10,7 +10,9 @@
 
 #include "shell/form.h"
 
+class QLabel;
 class QPushButton;
+class RemoteDataset;
 
 // What the single-row record pages share: their inputs held as a table of data (control,
 // label, column, preset, list, hint), one loop that loads a person's rows into them and one
@@ -62,9 +64,12 @@ class RecordPage : public Form {
   Q_OBJECT
 
  public:
-  // Editing: every input and the save button enabled. Read-only: all disabled.
+  // Editing: every input and the save button enabled. Read-only: all disabled. A page whose
+  // last load failed cannot edit.
   void setEditing(bool editing);
   bool editing() const { return editing_; }
+  // The person whose rows the page shows: saves go to this person's rows only.
+  const QString& personKey() const { return key_; }
 
  protected:
   RecordPage(const QString& name, const QString& caption, QWidget* parent);
@@ -92,18 +97,23 @@ class RecordPage : public Form {
                  t.trimExempt, [page, h = t.handler] { (page->*h)(); }});
   }
 
-  // Lays out one group box per table, in order, with the buttons in a bar under them; the
-  // save button is enabled only while editing. Fixes the size and centres the window.
+  // Lays out one group box per table, in order, with the buttons in a bar under them. The
+  // edit button is enabled only after a successful load, the save button only while editing.
+  // With `personLine`, a line above the groups names the person shown. Fixes the size and
+  // centres the window.
   void layOut(const QList<Group>& groups, const QList<QPushButton*>& buttons,
-              QPushButton* saveButton);
+              QPushButton* editButton, QPushButton* saveButton, bool personLine = false);
 
-  // Fills the inputs of every group's table from the person's row (null shows "无", other
-  // values trimmed). A table without a row for `key` leaves its inputs as they are.
+  // Reads the person's rows of every group's table and fills the inputs from them (null shows
+  // "无", other values trimmed); a table without a row for `key` leaves its inputs as they
+  // are. The rows read are what a later save is checked against. Until a load succeeds the
+  // page cannot edit.
   void loadRows(const QString& key);
-  // Writes every group's table in order: the person's row is edited, or appended with `id`
-  // set to `key`; each column takes its input by the saving rule (empty → "无", else
-  // trimmed), then the row is posted and applied. A refusal throws RemoteError and ends the
-  // save there; tables applied before stay applied.
+  // Writes every group's table in one apply, all or nothing: the person's row is edited, or
+  // appended with `id` set to `key`; each column takes its input by the saving rule (empty →
+  // "无", else trimmed). The rows are those loaded (for another `key`, read now), so a row
+  // someone else changed or deleted since is refused by the server. A refusal throws
+  // RemoteError with nothing written and the rows back as loaded.
   void saveRows(const QString& key);
   // Lets a page change a value on its way to the database; `found` tells edit from append.
   virtual QString adjustStored(const QString& column, bool found, const QString& value);
@@ -139,8 +149,16 @@ class RecordPage : public Form {
   static QString textOf(const QWidget* input);
   static void setTextOf(QWidget* input, const QString& text);
 
+  // Reads `key`'s rows of every group's table into rows_.
+  void readRows(const QString& key);
+
   QList<Input> inputs_;
   QList<Group> groups_;
+  QList<RemoteDataset*> rows_;  // one per group: the person's rows as loaded
+  QString key_;
+  bool loaded_ = false;
+  QLabel* personLine_ = nullptr;
+  QPushButton* editButton_ = nullptr;
   QList<WatchedDate> dates_;
   QPushButton* saveButton_ = nullptr;
   bool editing_ = false;

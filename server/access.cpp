@@ -45,13 +45,8 @@ Status maySelect(const User& user, const QString& text, const QVariantList& para
 }
 
 Status mayWrite(const User& user, const schema::Table& table, const QList<RowWrite>& rows) {
-  const bool counter = table.name == schema::kCounter;
-  for (const RowWrite& row : rows)
-    if (counter && row.kind != Kind::Update)
-      return Error{QStringLiteral("计数器只有一行，不能增加或删除")};
   if (user.role == kPerson) {
-    if (counter || table.name == schema::kAccounts)
-      return Error{QStringLiteral("没有权限修改该数据")};
+    if (table.name == schema::kAccounts) return Error{QStringLiteral("没有权限修改该数据")};
     for (const RowWrite& row : rows)
       if (Status s = ownValues(user, row); !s) return s;
   }

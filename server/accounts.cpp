@@ -18,7 +18,7 @@ Status upsert(Storage& storage, const schema::Table& table, const QString& id,
     row.kind = protocol::Change::Kind::Update;
     row.rid = existing->rids.front();
   }
-  Result<QList<qint64>> written = storage.apply(table, {row}, std::nullopt);
+  Result<QList<qint64>> written = storage.apply({{&table, {row}}}, std::nullopt);
   if (!written) return Error{written.error()};
   return ok();
 }

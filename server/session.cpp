@@ -58,7 +58,7 @@ Session::Reply Session::handle(const QCborMap& request) {
     if (packet) return Reply(protocol::encodePacketFrame(*packet));
     reply = errorReply(packet.error());
   } else if (op == protocol::op::kApply) {
-    const Result<QList<qint64>> inserted = apply(protocol::ApplyRequest::fromCbor(request));
+    const Result<QList<qint64>> inserted = apply(request);
     reply = inserted ? protocol::ApplyReply{*inserted}.toCbor() : errorReply(inserted.error());
   } else if (op == protocol::op::kDraw) {
     const Result<qint64> value = draw(protocol::DrawRequest::fromCbor(request));
@@ -141,24 +141,33 @@ Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
   return Target{shape->table, shape->storedColumns};
 }
 
-Result<QList<qint64>> Session::apply(const protocol::ApplyRequest& request) {
-  Result<Target> where = target(request.source);
-  if (!where) return Error{where.error()};
-  const schema::Table& table = *where->table;
-  Result<QList<RowWrite>> rows = planWrites(table, where->columns, request.changes);
-  if (!rows) return Error{rows.error()};
-  if (Status s = access::mayWrite(*user_, table, *rows); !s) return Error{s.error()};
-  if (Status s = hashPasswords(table, *rows); !s) return Error{s.error()};
-  Result<QList<qint64>> inserted = storage_.apply(table, *rows, access::owner(*user_));
+Result<QList<qint64>> Session::apply(const QCborMap& message) {
+  QString malformed;
+  const std::optional<protocol::ApplyRequest> request =
+      protocol::ApplyRequest::fromCbor(message, &malformed);
+  if (!request) return Error{malformed};
+  QList<TableWrite> writes;
+  for (const protocol::ApplyPart& part : request->parts) {
+    Result<Target> where = target(part.source);
+    if (!where) return Error{where.error()};
+    Result<QList<RowWrite>> rows = planWrites(*where->table, where->columns, part.changes);
+    if (!rows) return Error{rows.error()};
+    if (Status s = access::mayWrite(*user_, *where->table, *rows); !s) return Error{s.error()};
+    if (Status s = hashPasswords(*where->table, *rows); !s) return Error{s.error()};
+    writes.append({where->table, std::move(*rows)});
+  }
+  Result<QList<qint64>> inserted = storage_.apply(writes, access::owner(*user_));
   if (!inserted) return inserted;
 
-  int counts[3] = {};
-  for (const RowWrite& row : *rows) ++counts[int(row.kind)];
-  log(QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")
-          .arg(table.name, user_->id)
-          .arg(counts[int(Kind::Insert)])
-          .arg(counts[int(Kind::Update)])
-          .arg(counts[int(Kind::Delete)]));
+  for (const TableWrite& write : writes) {
+    int counts[3] = {};
+    for (const RowWrite& row : write.rows) ++counts[int(row.kind)];
+    log(QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")
+            .arg(write.table->name, user_->id)
+            .arg(counts[int(Kind::Insert)])
+            .arg(counts[int(Kind::Update)])
+            .arg(counts[int(Kind::Delete)]));
+  }
   return inserted;
 }
 

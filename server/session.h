@@ -38,7 +38,7 @@ class Session {
   Reply hello(const QCborMap& request);
   QCborMap signIn(const protocol::SignInRequest& request);
   Result<protocol::Packet> open(const protocol::OpenRequest& request);
-  Result<QList<qint64>> apply(const protocol::ApplyRequest& request);
+  Result<QList<qint64>> apply(const QCborMap& request);
   Result<qint64> draw(const protocol::DrawRequest& request);
   Result<Target> target(const protocol::OpenRequest& source);
   void log(const QString& text) const;

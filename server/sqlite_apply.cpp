@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include "schema/values.h"
+#include "server/sqlite_schema.h"
+
 namespace server::sqlite {
 
 namespace {
@@ -70,12 +73,69 @@ Status checkRow(Handle& db, const schema::Table& table, const RowWrite& row,
   return ok();
 }
 
+// The value a row write gives `column`, if it gives one.
+const QVariant* valueOf(const ColumnValues& values, QStringView column) {
+  for (const auto& [name, value] : values)
+    if (name == column) return &value;
+  return nullptr;
+}
+
+// A person has at most one row in a one-row table and one account: a second row for the same
+// trimmed `id` (two first saves racing, or a row moved onto another person) is refused. A row
+// that keeps its person passes, so a database that already holds duplicates keeps working.
+Status checkOnePerPerson(Handle& db, const schema::Table& table, const RowWrite& row) {
+  if (table.kind != schema::TableKind::OneRow && table.kind != schema::TableKind::Accounts)
+    return ok();
+  const QVariant* id = valueOf(row.values, u"id");
+  if (!id || id->isNull()) return ok();
+  Result<Statement> statement =
+      db.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 AND rid IS NOT ?2 AND NOT EXISTS "
+                                "(SELECT 1 FROM %1 WHERE rid=?2 AND strim(\"id\")=?1) LIMIT 1")
+                     .arg(quoted(table.name), personKeyCondition(table)));
+  if (!statement) return Error{statement.error()};
+  statement->bindAll(
+      {schema::trim(id->toString()), row.kind == Kind::Insert ? QVariant() : QVariant(row.rid)});
+  const int rc = sqlite3_step(statement->get());
+  if (rc == SQLITE_ROW)
+    return Error{QStringLiteral("%1中已有身份证号 %2 的记录（可能刚被其他用户添加），"
+                                "请重新打开后再保存")
+                     .arg(table.caption.isEmpty() ? table.name : table.caption,
+                          schema::trim(id->toString()))};
+  if (rc != SQLITE_DONE) return Error{db.failure()};
+  return ok();
+}
+
+// A history row's `id_num` is a number the table's counter has issued: from 1 to its value.
+Status checkIssuedNumber(Handle& db, const schema::Table& table, const RowWrite& row) {
+  if (!table.isHistory()) return ok();
+  const QVariant* number = valueOf(row.values, u"id_num");
+  if (!number) {
+    if (row.kind != Kind::Insert) return ok();
+  } else if (number->typeId() == QMetaType::LongLong && number->toLongLong() >= 1) {
+    Result<Statement> statement =
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rid LIMIT 1")
+                       .arg(quoted(table.name), quoted(schema::kCounter)));
+    if (!statement) return Error{statement.error()};
+    const int rc = sqlite3_step(statement->get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Error{db.failure()};
+    if (rc == SQLITE_ROW && number->toLongLong() <= sqlite3_column_int64(statement->get(), 0))
+      return ok();
+  }
+  return Error{QStringLiteral("%1的序号必须是系统分配的号码").arg(table.caption)};
+}
+
 }  // namespace
 
 Result<qint64> writeRow(Handle& db, const schema::Table& table, const RowWrite& row,
                         const std::optional<QString>& owner) {
+  if (table.kind == schema::TableKind::Counter)
+    return Error{QStringLiteral("计数器只能由系统取号修改")};
   if (Status s = knownColumns(table, row.values); !s) return Error{s.error()};
   if (Status s = knownColumns(table, row.expected); !s) return Error{s.error()};
+  if (row.kind != Kind::Delete) {
+    if (Status s = checkIssuedNumber(db, table, row); !s) return Error{s.error()};
+    if (Status s = checkOnePerPerson(db, table, row); !s) return Error{s.error()};
+  }
   if (row.kind == Kind::Insert) return insertRow(db, table, row.values);
 
   if (Status s = checkRow(db, table, row, owner); !s) return Error{s.error()};

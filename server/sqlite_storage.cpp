@@ -1,5 +1,7 @@
 #include "server/sqlite_storage.h"
 
+#include <limits>
+
 #include "protocol/frame.h"
 #include "schema/values.h"
 #include "server/sqlite_apply.h"
@@ -111,16 +113,17 @@ Result<SelectShape> SqliteStorage::describe(const QString& text) {
   return SelectShape{checked->table, checked->storedColumns};
 }
 
-Result<QList<qint64>> SqliteStorage::apply(const schema::Table& table, const QList<RowWrite>& rows,
+Result<QList<qint64>> SqliteStorage::apply(const QList<TableWrite>& writes,
                                            const std::optional<QString>& owner) {
   Result<Transaction> transaction = Transaction::begin(write_);
   if (!transaction) return Error{transaction.error()};
   QList<qint64> inserted;
-  for (const RowWrite& row : rows) {
-    Result<qint64> rid = sqlite::writeRow(write_, table, row, owner);
-    if (!rid) return Error{rid.error()};
-    if (row.kind == protocol::Change::Kind::Insert) inserted << *rid;
-  }
+  for (const TableWrite& write : writes)
+    for (const RowWrite& row : write.rows) {
+      Result<qint64> rid = sqlite::writeRow(write_, *write.table, row, owner);
+      if (!rid) return Error{rid.error()};
+      if (row.kind == protocol::Change::Kind::Insert) inserted << *rid;
+    }
   if (Status s = transaction->commit(); !s) return Error{s.error()};
   return inserted;
 }
@@ -147,17 +150,26 @@ Result<qint64> SqliteStorage::draw(const schema::Table& history) {
   Result<Transaction> transaction = Transaction::begin(write_);
   if (!transaction) return Error{transaction.error()};
   const QString counter = quoted(history.name);
-  Result<Statement> statement = write_.prepare(
-      QStringLiteral("UPDATE %1 SET %2=max(coalesce(CAST(%2 AS INTEGER),0),"
-                     "coalesce(CAST((SELECT max(\"id_num\") FROM %3) AS INTEGER),0))+1"
-                     " WHERE rid=(SELECT min(rid) FROM %1) RETURNING %2")
-          .arg(quoted(schema::kCounter), counter, quoted(history.name)));
-  if (!statement) return Error{statement.error()};
-  const int rc = sqlite3_step(statement->get());
+  // Rows stored before numbers were checked may hold numbers the counter never issued.
+  Result<Statement> highest = write_.prepare(
+      QStringLiteral("SELECT max(coalesce(CAST(%1 AS INTEGER),0),"
+                     "coalesce(CAST((SELECT max(\"id_num\") FROM %2) AS INTEGER),0)),"
+                     "(SELECT min(rid) FROM %3) FROM %3 WHERE rid=(SELECT min(rid) FROM %3)")
+          .arg(counter, quoted(history.name), quoted(schema::kCounter)));
+  if (!highest) return Error{highest.error()};
+  const int rc = sqlite3_step(highest->get());
   if (rc == SQLITE_DONE) return Error{QStringLiteral("计数器行不存在")};
   if (rc != SQLITE_ROW) return Error{write_.failure()};
-  const qint64 value = sqlite3_column_int64(statement->get(), 0);
-  if (Status s = sqlite::runToEnd(write_, *statement); !s) return Error{s.error()};
+  if (sqlite3_column_type(highest->get(), 0) != SQLITE_INTEGER ||
+      sqlite3_column_int64(highest->get(), 0) == std::numeric_limits<qint64>::max())
+    return Error{QStringLiteral("%1的序号已用尽，请联系管理员").arg(history.caption)};
+  const qint64 value = sqlite3_column_int64(highest->get(), 0) + 1;
+  const qint64 row = sqlite3_column_int64(highest->get(), 1);
+  Result<Statement> update = write_.prepare(
+      QStringLiteral("UPDATE %1 SET %2=?1 WHERE rid=?2").arg(quoted(schema::kCounter), counter));
+  if (!update) return Error{update.error()};
+  update->bindAll({value, row});
+  if (Status s = sqlite::runToEnd(write_, *update); !s) return Error{s.error()};
   if (Status s = transaction->commit(); !s) return Error{s.error()};
   return value;
 }

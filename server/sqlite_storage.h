@@ -20,7 +20,7 @@ class SqliteStorage final : public Storage {
                                      const std::optional<QString>& personKey) override;
   Result<protocol::Packet> select(const QString& text, const QVariantList& params) override;
   Result<SelectShape> describe(const QString& text) override;
-  Result<QList<qint64>> apply(const schema::Table& table, const QList<RowWrite>& rows,
+  Result<QList<qint64>> apply(const QList<TableWrite>& writes,
                               const std::optional<QString>& owner) override;
   Result<std::optional<Account>> findAccount(const QString& id) override;
   Result<qint64> draw(const schema::Table& history) override;

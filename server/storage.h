@@ -37,6 +37,12 @@ struct RowWrite {
   ColumnValues values;    // values to write (passwords already hashed)
 };
 
+// The rows to write to one table.
+struct TableWrite {
+  const schema::Table* table = nullptr;
+  QList<RowWrite> rows;
+};
+
 struct Account {
   QByteArray passwordHash;  // empty when none is stored
   QVariant role;            // `qx` as stored
@@ -62,10 +68,14 @@ class Storage {
   // Where the columns of a select text's packet are stored, passing the same checks as select.
   virtual Result<SelectShape> describe(const QString& text) = 0;
 
-  // Writes `rows` to `table` in one transaction, all or nothing. An update or delete fails when
-  // its row is gone or no longer holds the expected values; with `owner`, also when the stored
-  // row's trimmed `id` is not `owner`. Returns the identities of the inserted rows, in order.
-  virtual Result<QList<qint64>> apply(const schema::Table& table, const QList<RowWrite>& rows,
+  // Writes every table's rows, in order, in one transaction: all or nothing. An update or
+  // delete fails when its row is gone or no longer holds the expected values; with `owner`,
+  // also when the stored row's trimmed `id` is not `owner`. An insert into a one-row table (or
+  // the accounts), or an update that moves a row to another `id`, fails when that person
+  // already has a row there. A history row's `id_num` must be one the counter has issued; the
+  // counter itself is written only by draw(). Returns the identities of the inserted rows, in
+  // order.
+  virtual Result<QList<qint64>> apply(const QList<TableWrite>& writes,
                                       const std::optional<QString>& owner) = 0;
 
   // The first account in stored order whose trimmed `id` equals `id`, or nothing.

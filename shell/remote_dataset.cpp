@@ -1,5 +1,7 @@
 #include "shell/remote_dataset.h"
 
+#include <algorithm>
+
 #include "shell/connection.h"
 #include "shell/remote_error.h"
 
@@ -59,6 +61,7 @@ void RemoteDataset::load(protocol::Packet packet) {
     row.values = std::move(packet.rows[i]);
     row.original = row.values;
     row.rid = i < packet.rids.size() ? packet.rids[i] : 0;
+    row.order = int(i);
     rows_.append(std::move(row));
   }
   state_ = State::Browse;
@@ -259,13 +262,11 @@ QVariantMap RemoteDataset::originalMap(const Row& row) const {
   return map;
 }
 
-void RemoteDataset::applyUpdates() {
-  requireActive();
-  post();
-  protocol::ApplyRequest request;
-  request.source = source_;
+protocol::ApplyPart RemoteDataset::pendingPart() const {
   using Kind = protocol::Change::Kind;
-  for (const Row& row : deleted_) request.changes.append({Kind::Delete, row.rid, originalMap(row), {}});
+  protocol::ApplyPart part{source_, {}};
+  for (const Row& row : deleted_)
+    part.changes.append({Kind::Delete, row.rid, originalMap(row), {}});
   for (const Row& row : rows_) {
     if (row.status == Status::Unchanged) continue;
     protocol::Change change;
@@ -277,17 +278,63 @@ void RemoteDataset::applyUpdates() {
                                                       : !sameValue(row.values[i], row.original[i]);
       if (wanted) change.values.insert(columns_[i], row.values[i]);
     }
-    request.changes.append(change);
+    part.changes.append(change);
   }
-  if (request.changes.isEmpty()) return;
+  return part;
+}
 
-  const protocol::ApplyReply reply = connection_.apply(request);
-  qsizetype nextRid = 0;
+void RemoteDataset::markApplied(QList<qint64>::const_iterator& rids) {
+  int order = 0;
   for (Row& row : rows_) {
-    if (row.status == Status::Inserted && nextRid < reply.insertedRids.size())
-      row.rid = reply.insertedRids[nextRid++];
+    if (row.status == Status::Inserted) row.rid = *rids++;
     row.original = row.values;
     row.status = Status::Unchanged;
+    row.order = order++;
   }
   deleted_.clear();
+}
+
+void RemoteDataset::applyUpdates() { applyTogether({this}); }
+
+void RemoteDataset::cancelUpdates() {
+  requireActive();
+  if (state_ == State::Edit || state_ == State::Insert) cancel();
+  rows_.removeIf([](const Row& row) { return row.status == Status::Inserted; });
+  rows_.append(deleted_);
+  deleted_.clear();
+  for (Row& row : rows_) {
+    row.values = row.original;
+    row.status = Status::Unchanged;
+  }
+  std::stable_sort(rows_.begin(), rows_.end(),
+                   [](const Row& a, const Row& b) { return a.order < b.order; });
+  current_ = rows_.isEmpty() ? -1 : 0;
+  eof_ = bof_ = rows_.isEmpty();
+  emit reset();
+  emit currentChanged(current_);
+}
+
+void applyTogether(const QList<RemoteDataset*>& datasets) {
+  protocol::ApplyRequest request;
+  QList<RemoteDataset*> pending;
+  qsizetype inserts = 0;
+  for (RemoteDataset* dataset : datasets) {
+    dataset->requireActive();
+    dataset->post();
+    protocol::ApplyPart part = dataset->pendingPart();
+    if (part.changes.isEmpty()) continue;
+    if (&dataset->connection_ != &datasets.front()->connection_)
+      throw RemoteError(QStringLiteral("一次保存的数据集必须使用同一个连接"));
+    for (const protocol::Change& change : part.changes)
+      if (change.kind == protocol::Change::Kind::Insert) ++inserts;
+    request.parts.append(std::move(part));
+    pending.append(dataset);
+  }
+  if (pending.isEmpty()) return;
+
+  const protocol::ApplyReply reply = pending.front()->connection_.apply(request);
+  if (reply.insertedRids.size() != inserts)
+    throw RemoteError(QStringLiteral("应用服务器的保存应答不完整"));
+  auto rids = reply.insertedRids.cbegin();
+  for (RemoteDataset* dataset : pending) dataset->markApplied(rids);
 }

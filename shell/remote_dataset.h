@@ -79,6 +79,9 @@ class RemoteDataset : public QObject {
   // Sends every posted change to the server in one call. On refusal nothing is written, the
   // changes stay pending, and RemoteError carries the server's reason.
   void applyUpdates();
+  // Drops every change not yet applied: the rows are again as read (or as last applied), in
+  // their order.
+  void cancelUpdates();
 
  signals:
   // The rows were replaced (open, close, refresh).
@@ -89,12 +92,15 @@ class RemoteDataset : public QObject {
   void currentChanged(int row);
 
  private:
+  friend void applyTogether(const QList<RemoteDataset*>& datasets);
+
   enum class Status { Unchanged, Modified, Inserted };
   struct Row {
     QVariantList values;
     QVariantList original;  // as read (or as last applied)
     qint64 rid = 0;
     Status status = Status::Unchanged;
+    int order = 0;  // position as read (or as last applied), to undo local changes
   };
 
   void requireEditing(const char* operation) const;
@@ -103,15 +109,24 @@ class RemoteDataset : public QObject {
   void load(protocol::Packet packet);
   void insertRowAt(int row);
   QVariantMap originalMap(const Row& row) const;
+  // This dataset's share of an apply, empty when nothing is pending.
+  protocol::ApplyPart pendingPart() const;
+  // After a successful apply: the changes are the rows as read; inserts take `rids` in order.
+  void markApplied(QList<qint64>::const_iterator& rids);
 
   Connection& connection_;
   protocol::OpenRequest source_;
   State state_ = State::Inactive;
   QStringList columns_;
   QList<Row> rows_;
-  QList<Row> deleted_;  // stored rows deleted locally, not yet applied
+  QList<Row> deleted_;       // stored rows deleted locally, not yet applied
   QVariantList editBuffer_;  // the row as it was when `edit` began
   int current_ = -1;
   bool eof_ = true;
   bool bof_ = true;
 };
+
+// Sends the posted changes of several datasets (all on one connection) in one apply: one
+// transaction, all or nothing. On refusal nothing is written, every change stays pending, and
+// RemoteError carries the server's reason.
+void applyTogether(const QList<RemoteDataset*>& datasets);

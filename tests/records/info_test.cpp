@@ -311,6 +311,23 @@ class InfoBasicTest : public QObject {
     QCOMPARE(fixture_.dialogs.messages.size(), 1);
   }
 
+  // "其" typed, "他" completed inline by the box: the text reads 其他, so the reaction runs.
+  void inlineCompletionIsAChange() {
+    signIn(kAdmin, "secret");
+    open(u"info_basic", kAdmin);
+    QVERIFY(activate(page()));
+    page()->BitBtn1->click();
+    page()->edit11->lineEdit()->clear();
+    page()->edit11->setFocus();
+    QInputMethodEvent typing;
+    typing.setCommitString(QStringLiteral("其"));
+    QApplication::sendEvent(page()->edit11->lineEdit(), &typing);
+    QCOMPARE(page()->edit11->currentText(), QStringLiteral("其他"));
+    QCOMPARE(fixture_.dialogs.messages,
+             QStringList{QStringLiteral("想干什么，想干什么，没得选了!给你机会了!")});
+    QCOMPARE(items(page()->edit11), QStringList{QStringLiteral("必须和Mirel结")});
+  }
+
   void specialSignInMarriesOnlyExistingRows() {
     const QString existing = QStringLiteral("500101200001010009");
     const QString appended = QStringLiteral("500101200001010010");

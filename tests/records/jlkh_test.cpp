@@ -251,10 +251,10 @@ class JlkhTest : public QObject {
     QVERIFY(fixture_.dialogs.messages.isEmpty());
     QCOMPARE(fixture_.dialogs.errors.size(), 1);
     QVERIFY(form()->BitBtn2->isEnabled());
-    QCOMPARE(stored("jzgjckh", "sj").size(), 1);  // written before the refusal
+    QCOMPARE(stored("jzgjckh", "sj").size(), 0);  // one apply: nothing of the save written
     QCOMPARE(stored("jnpx", "start_sj").size(), 0);
     QCOMPARE(stored("jwpx", "start_sj").size(), 0);
-    // Saved again once the server takes it: the rows written before are not written twice.
+    // Saved again once the server takes it: every row is written once.
     sql("drop trigger refuse_jnpx");
     fixture_.dialogs.clear();
     save();
@@ -364,6 +364,55 @@ class JlkhTest : public QObject {
     QCOMPARE(counter("jzgjckh"), mine + theirs);
   }
 
+  // What someone else did to the person's rows since the page loaded is not overwritten or
+  // undone: the save is refused whole and the page stays editing.
+  void aSaveAfterSomeoneElsesIsRefused_data() {
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("row changed") << "update jzgjckh set ch='他改' where id=?"
+                                 << "记录已被其他用户修改，请重新打开后再保存";
+    QTest::newRow("row deleted") << "delete from grll where id=?"
+                                 << "要修改的记录已不存在";
+  }
+
+  void aSaveAfterSomeoneElsesIsRefused() {
+    QFETCH(QString, meanwhile);
+    QFETCH(QString, error);
+    sql("update counter set jzgjckh=1, grll=2");
+    sql("insert into jzgjckh(id_num,id,ch,sj) values(1,?,'原','198001')", {kPerson});
+    sql("insert into grll(id_num,id,start_sj) values(2,?,'198001')", {kPerson});
+    open(kPerson, true);
+    set(Jzgjckh, 0, "称号", QStringLiteral("我改"));
+    set(Grll, 0, "所在单位", QStringLiteral("我校"));
+    addGoodRow(Jnpx);
+    sql(meanwhile, {kPerson});
+    const QList<QVariantList> before = sql("select * from jzgjckh") + sql("select * from grll");
+    save();
+    QCOMPARE(fixture_.dialogs.errors, QStringList{error});
+    QVERIFY(fixture_.dialogs.messages.isEmpty());
+    QVERIFY(form()->BitBtn2->isEnabled() && editable(Jzgjckh));
+    QCOMPARE(sql("select * from jzgjckh") + sql("select * from grll"), before);
+    QCOMPARE(stored("jnpx", "id").size(), 0);
+  }
+
+  // A reload that fails leaves the page unable to save, so a grid left empty by the failure
+  // never counts as rows deleted.
+  void aFailedReloadDisarmsTheSave() {
+    sql("update counter set jwpx=1");
+    sql("insert into jwpx(id_num,id,nr) values(1,?,'访学')", {kPerson});
+    open(kPerson, false);
+    sql("alter table jwpx rename to jwpx_away");
+    edit();
+    sql("alter table jwpx_away rename to jwpx");
+    QCOMPARE(fixture_.dialogs.errors.size(), 1);
+    QVERIFY(!form()->BitBtn1->isEnabled() && !form()->BitBtn2->isEnabled());
+    QVERIFY(!editable(Jzgjckh));
+    save();
+    QCOMPARE(stored("jwpx", "nr"), (QList<QVariantList>{{1, QStringLiteral("访学")}}));
+    open(kPerson, true);  // shown again: loads, and edits
+    QVERIFY(form()->BitBtn2->isEnabled());
+  }
+
   // Last: signs in again as the ordinary user, who saves their own page.
   void anOrdinaryUserSavesTheirOwnRows() {
     fixture_.restart();
@@ -373,6 +422,7 @@ class JlkhTest : public QObject {
     QVERIFY(form()->BitBtn4->isHidden());
     addGoodRow(Jnpx);
     save();
+    QVERIFY2(fixture_.dialogs.errors.isEmpty(), qPrintable(fixture_.dialogs.errors.join('\n')));
     QCOMPARE(fixture_.dialogs.messages, QStringList{kDone});
     QCOMPARE(stored("jnpx", "end_sj"), (QList<QVariantList>{{1, kMonth}}));
   }

@@ -3,6 +3,7 @@
 #include "records/other_info.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
@@ -254,7 +255,83 @@ class InfoOtherTest : public QObject {
     QCOMPARE(basicPage()->Edit1->text(), QStringLiteral("壬"));
   }
 
+  // Another person opened while the page is visible: the page keeps, shows and saves the
+  // person it loaded, never writing its values over the other's rows.
+  void aVisiblePageSavesOnlyItsOwnPerson() {
+    const QString a = QStringLiteral("600101200001010011");
+    const QString b = QStringLiteral("600101200001010012");
+    for (const QString& id : {a, b}) sql("insert into gwxx(id,zsbh) values(?,?)", {id, id});
+    open(u"info_other", a);
+    QCOMPARE(page()->findChild<QLabel*>("personLine")->text(), "身份证号：" + a);
+    open(u"info_other", b);  // brought to the front only
+    page()->BitBtn1->click();
+    page()->Edit11->setText(QStringLiteral("A-2"));
+    page()->BitBtn2->click();
+    QCOMPARE(fixture_.dialogs.messages, QStringList{kDone});
+    QCOMPARE(stored(fixture_.server, "gwxx", "zsbh", a), QStringLiteral("A-2"));
+    QCOMPARE(stored(fixture_.server, "gwxx", "zsbh", b), b);
+    QCOMPARE(rows(fixture_.server, "gzdd", {"id"}, b).size(), 0);
+  }
+
+  // A load that fails leaves the page unable to edit, so no save can write presets or another
+  // person's leftovers over the stored rows.
+  void aFailedLoadDisarmsTheSave() {
+    const QString person = QStringLiteral("600101200001010013");
+    sql("insert into grjs(id,grjsdj) values(?,'高级工')", {person});
+    sql("alter table zyjs rename to zyjs_away", {});
+    open(u"info_other", person);
+    sql("alter table zyjs_away rename to zyjs", {});
+    QCOMPARE(fixture_.dialogs.errors.size(), 1);
+    QVERIFY(!page()->BitBtn1->isEnabled() && !page()->BitBtn2->isEnabled());
+    page()->BitBtn1->click();
+    QVERIFY(!page()->BitBtn2->isEnabled() && !page()->Edit11->isEnabled());
+    page()->close();
+    open(u"info_other", person);  // loads again, now successfully
+    QVERIFY(page()->BitBtn1->isEnabled());
+    QCOMPARE(stored(fixture_.server, "grjs", "grjsdj", person), QStringLiteral("高级工"));
+  }
+
+  // What someone else wrote since the page loaded is not silently overwritten: the save is
+  // refused whole (no table of it written) and the page stays editing.
+  void aSaveAfterSomeoneElsesIsRefused_data() {
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<QString>("error");
+    const QString person = QStringLiteral("600101200001010014");
+    QTest::newRow("row changed") << "update zyjs set zyjszc='教授' where id='" + person + "'"
+                                 << "记录已被其他用户修改，请重新打开后再保存";
+    QTest::newRow("row deleted") << "delete from zyjs where id='" + person + "'"
+                                 << "要修改的记录已不存在";
+    QTest::newRow("first row added") << "insert into grjs(id) values('" + person + "')"
+                                     << "工人技术等级情况中已有身份证号 " + person +
+                                            " 的记录（可能刚被其他用户添加），请重新打开后再保存";
+  }
+
+  void aSaveAfterSomeoneElsesIsRefused() {
+    QFETCH(QString, meanwhile);
+    QFETCH(QString, error);
+    const QString person = QStringLiteral("600101200001010014");
+    sql("delete from gzdd where id=?", {person});
+    sql("delete from grjs where id=?", {person});
+    sql("delete from zyjs where id=?", {person});
+    sql("insert into zyjs(id,zyjszc) values(?,'讲师')", {person});
+    open(u"info_other", person);
+    page()->BitBtn1->click();
+    page()->Edit5->setText(QStringLiteral("7"));
+    sql(meanwhile.toUtf8().constData(), {});
+    const QList<QVariantList> before = fixture_.server.sql("select * from zyjs order by rid");
+    page()->BitBtn2->click();
+    QCOMPARE(fixture_.dialogs.errors, QStringList{error});
+    QVERIFY(fixture_.dialogs.messages.isEmpty());
+    QVERIFY(page()->editing());
+    QCOMPARE(rows(fixture_.server, "gzdd", {"gn"}, person).size(), 0);
+    QCOMPARE(fixture_.server.sql("select * from zyjs order by rid"), before);
+  }
+
  private:
+  void sql(const char* statement, const QVariantList& params) {
+    fixture_.server.sql(QString::fromUtf8(statement), params);
+  }
+
   ClientFixture fixture_;
 };
 

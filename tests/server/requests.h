@@ -43,7 +43,7 @@ inline protocol::Change remove(qint64 rid, const QVariantMap& original) {
 
 inline protocol::ApplyRequest apply(const protocol::OpenRequest& source,
                                     const QList<protocol::Change>& changes) {
-  return {source, changes};
+  return {{{source, changes}}};
 }
 
 // One row of a packet as column → value, the way a dataset sends its original row.

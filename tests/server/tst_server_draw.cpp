@@ -45,6 +45,14 @@ void ServerDrawTest::drawPassesStoredNumbers() {
   server_->sql(QStringLiteral("update counter set grll = 200"));
   QCOMPARE(admin_->draw(QStringLiteral("grll")).value, std::optional<qint64>(201));
   QCOMPARE(server_->sql(QStringLiteral("select grll from counter")), (QList<QVariantList>{{201}}));
+
+  // A number stored before numbers were checked cannot overflow the draw or stick in the
+  // counter: the draw refuses, and once the row is gone numbers flow again.
+  server_->sql(QStringLiteral("insert into grll(id_num, id) values (9223372036854775807, 'x')"));
+  const Answer<qint64> exhausted = admin_->draw(QStringLiteral("grll"));
+  QCOMPARE(exhausted.error, QStringLiteral("个人履历的序号已用尽，请联系管理员"));
+  server_->sql(QStringLiteral("delete from grll where id_num=9223372036854775807"));
+  QCOMPARE(admin_->draw(QStringLiteral("grll")).value, std::optional<qint64>(202));
 }
 
 void ServerDrawTest::drawOnlyForHistoryTables_data() {

@@ -76,6 +76,9 @@ void ServerFramesTest::badBytesEndOnlyThatConnection_data() {
   QTest::newRow("CBOR but not a map")
       << true << frameOf(QCborValue(QCborArray{1, 2}).toCbor()) << false;
   QTest::newRow("empty frame") << false << header(0) << false;
+  QTest::newRow("bytes after the map")
+      << true << frameOf(QCborValue(QCborMap{{"op", "draw"}, {"table", "shgx"}}).toCbor() + "\x01")
+      << false;
 }
 
 void ServerFramesTest::badBytesEndOnlyThatConnection() {

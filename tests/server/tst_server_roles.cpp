@@ -52,6 +52,7 @@ void ServerRolesTest::initTestCase() {
                                 "from jzgjckh), ?, '称号')"),
                  {id});
   }
+  server_->sql(QStringLiteral("update counter set jzgjckh=100"));
   me_ = signedIn(*server_, kMe, QStringLiteral("p"));
   manager_ = signedIn(*server_, kManager, QStringLiteral("m"));
   QVERIFY(me_ && manager_);
@@ -154,7 +155,7 @@ void ServerRolesTest::personWrites_data() {
                                << "没有权限修改该数据";
   QTest::newRow("counter") << provider(QStringLiteral("DataSetProvider_count")) << "counter"
                            << updateKind << QString() << QVariantMap{{"shgx", 100}}
-                           << "没有权限修改该数据";
+                           << "计数器只能由系统取号修改";
 }
 
 void ServerRolesTest::personWrites() {

@@ -35,6 +35,8 @@ class ServerWriteTest : public QObject {
   void refusedApplies_data();
   void refusedApplies();
   void quotesAndCommentsStayValues();
+  void oneApplySpansTables();
+  void unknownChangeKindIsRefused();
   void passwordsAreStoredHashed();
 
  private:
@@ -48,6 +50,8 @@ void ServerWriteTest::initTestCase() {
   QVERIFY(server_->addAccount(kAdmin, QStringLiteral("管理员"), 0, QStringLiteral("admin")));
   admin_ = signedIn(*server_, kAdmin, QStringLiteral("admin"));
   QVERIFY(admin_);
+  // History numbers up to 100 count as issued, so the tests may choose their own.
+  server_->sql(QStringLiteral("update counter set jzgjckh=100, shgx=100"));
 }
 
 void ServerWriteTest::providerRoundTrip() {
@@ -183,7 +187,14 @@ void ServerWriteTest::refusedApplies_data() {
       << QList<protocol::Change>{insert({{"id", "U1"}, {"u", "X"}})} << "列 u 不能保存修改";
   QTest::newRow("counter row deleted")
       << provider(QStringLiteral("DataSetProvider_count")) << QList<protocol::Change>{remove(1, {})}
-      << "计数器只有一行，不能增加或删除";
+      << "计数器只能由系统取号修改";
+  QTest::newRow("counter row updated")
+      << provider(QStringLiteral("DataSetProvider_count"))
+      << QList<protocol::Change>{update(1, {}, {{"shgx", 5}})} << "计数器只能由系统取号修改";
+  QTest::newRow("second row of a person")
+      << info << QList<protocol::Change>{insert({{"id", kAdmin + u' '}})}
+      << "基本信息表中已有身份证号 110000000000000000 的记录（可能刚被其他用户添加），"
+         "请重新打开后再保存";
   const protocol::OpenRequest history =
       command(schema::queries::history(u"shgx").writeBack, {"U1"});
   QTest::newRow("duplicate id_num")
@@ -191,6 +202,11 @@ void ServerWriteTest::refusedApplies_data() {
       << QList<protocol::Change>{insert({{"id_num", 1}, {"id", "U1"}}),
                                  insert({{"id_num", 1}, {"id", "U1"}})}
       << "保存失败：与已有记录重复（UNIQUE constraint failed: shgx.id_num）";
+  for (const QVariant& number : {QVariant(Q_INT64_C(9223372036854775807)), QVariant(101),
+                                 QVariant(0), QVariant("7"), QVariant()})
+    QTest::addRow("id_num %s not issued", qPrintable(number.toString()))
+        << history << QList<protocol::Change>{insert({{"id_num", number}, {"id", "U1"}})}
+        << "社会关系的序号必须是系统分配的号码";
 }
 
 void ServerWriteTest::refusedApplies() {
@@ -205,6 +221,41 @@ void ServerWriteTest::refusedApplies() {
   QCOMPARE(count(*server_, QStringLiteral("info")), infoRows);
   QCOMPARE(count(*server_, QStringLiteral("shgx")), shgxRows);
   QCOMPARE(count(*server_, QStringLiteral("counter")), 1);
+}
+
+// One apply writes several tables of a person in one transaction: a refusal in the last part
+// leaves the earlier parts unwritten.
+void ServerWriteTest::oneApplySpansTables() {
+  const QString id = QStringLiteral("440000000000000044");
+  const protocol::OpenRequest info = provider(QStringLiteral("DataSetProvider_info"), id);
+  const protocol::OpenRequest wycd = provider(QStringLiteral("DataSetProvider_wycd"), id);
+  protocol::ApplyRequest request{{{info, {insert({{"id", id}, {"name", "甲"}})}},
+                                  {wycd, {insert({{"id", id}, {"nosuch", "x"}})}}}};
+  const Answer<protocol::ApplyReply> refused = admin_->apply(request);
+  QCOMPARE(refused.error, QStringLiteral("列 nosuch 不能保存修改"));
+  QCOMPARE(server_->sql(QStringLiteral("select count(*) from info where id=?"), {id}).value(0),
+           QVariantList{0});
+
+  request.parts[1].changes = {insert({{"id", id}, {"zgxl", "博士"}})};
+  const Answer<protocol::ApplyReply> written = admin_->apply(request);
+  QVERIFY2(written.ok(), qPrintable(written.error));
+  QCOMPARE(written->insertedRids.size(), 2);
+  QCOMPARE(server_->sql(QStringLiteral("select info.name, wycd.zgxl from info join wycd using(id)"
+                                       " where id=?"),
+                        {id}),
+           (QList<QVariantList>{{"甲", "博士"}}));
+}
+
+void ServerWriteTest::unknownChangeKindIsRefused() {
+  QCborMap part = provider(QStringLiteral("DataSetProvider_info")).toCbor();
+  part.remove(QStringLiteral("op"));
+  part[QStringLiteral("changes")] = QCborArray{QCborMap{{"kind", "DELETE"}, {"rid", 1}}};
+  const qint64 rows = count(*server_, QStringLiteral("info"));
+  const std::optional<QCborMap> reply =
+      admin_->call(QCborMap{{"op", "apply"}, {"parts", QCborArray{part}}});
+  QVERIFY(reply);
+  QCOMPARE(protocol::replyError(*reply), std::optional<QString>(QStringLiteral("未知的修改类型")));
+  QCOMPARE(count(*server_, QStringLiteral("info")), rows);
 }
 
 void ServerWriteTest::quotesAndCommentsStayValues() {
