@@ -3,8 +3,15 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <cstring>
 
+#include "accounts/add_single.h"
+#include "accounts/delete.h"
+#include "accounts/info_adjust.h"
+#include "accounts/info_single.h"
+#include "accounts/search_user.h"
+#include "app/appearance.h"
 #include "query/add_more.h"
 #include "query/commands.h"
 #include "query/date_select.h"
@@ -17,30 +24,29 @@
 #include "shell/main.h"
 #include "shell/remote_error.h"
 
-Program::Program(const ServerAddress& server) {
+void createForms(const ServerAddress& server) {
   forms::clear();
-  auto add = [this](Form* form) {
-    forms_.emplace_back(form);
-    forms::add(form);
-  };
   auto* login = new Tuser_login;
   login->setMainForm(true);
-  add(login);
+  forms::add(login);
   try {
-    add(new Tmain_manage(server));
+    forms::add(new Tmain_manage(server));
   } catch (...) {
     forms::clear();
     throw;
   }
-  add(new Tinfo_basic);
-  add(new Tinfo_other);
-  add(new Tkhjl);
-  add(new Tselect);
-  add(new Tdata_report);
-  add(new Tmore_add);
+  forms::add(new Tinfo_basic);
+  forms::add(new Tinfo_other);
+  forms::add(new Tkhjl);
+  forms::add(new Tselect);
+  forms::add(new Tdata_report);
+  forms::add(new Tsearch);
+  forms::add(new Tsingle_add);
+  forms::add(new Tmore_add);
+  forms::add(new Tadjust_info);
+  forms::add(new Tsigle_info);
+  forms::add(new Tdelete_single);
 }
-
-Program::~Program() { forms::clear(); }
 
 namespace {
 
@@ -83,8 +89,8 @@ int runClient(int argc, char** argv) {
   if (argc > 1)
     if (const Command* command = commandNamed(argv[1])) return runCommand(*command, argc, argv);
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("教职工信息采集系统"));
   QApplication::setQuitOnLastWindowClosed(false);
+  applyAppearance();
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("staffinfo 教职工信息采集系统 客户端"));
@@ -105,13 +111,13 @@ int runClient(int argc, char** argv) {
     return 2;
   }
 
-  std::unique_ptr<Program> program;
   try {
-    program = std::make_unique<Program>(*server);
+    createForms(*server);
   } catch (const RemoteError& e) {
     QMessageBox::critical(nullptr, QStringLiteral("错误"), e.reason());
     return 1;
   }
+  const auto destroyForms = qScopeGuard([] { forms::clear(); });
   forms::show(u"user_login");
   return app.exec();
 }

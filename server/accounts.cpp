@@ -1,11 +1,15 @@
 #include "server/accounts.h"
 
+#include <atomic>
+
 #include "schema/values.h"
 #include "server/password.h"
 
 namespace server {
 
 namespace {
+
+std::atomic<quint64> generation{0};
 
 // Updates the person's first row of `table`, or inserts one.
 Status upsert(Storage& storage, const schema::Table& table, const QString& id,
@@ -18,7 +22,7 @@ Status upsert(Storage& storage, const schema::Table& table, const QString& id,
     row.kind = protocol::Change::Kind::Update;
     row.rid = existing->rids.front();
   }
-  Result<QList<qint64>> written = storage.apply({{&table, {row}}}, std::nullopt);
+  Result<QList<qint64>> written = storage.apply({{&table, {row}}}, std::nullopt, {});
   if (!written) return Error{written.error()};
   return ok();
 }
@@ -37,8 +41,13 @@ Status addAccount(Storage& storage, const QString& id, const QString& name, int 
                          {QStringLiteral("qx"), qint64(role)}});
       !s)
     return s;
+  accountsChanged();
   return upsert(storage, *schema::table(u"info"), key,
                 {{idColumn, key}, {QStringLiteral("name"), schema::trim(name)}});
 }
+
+quint64 accountsGeneration() { return generation.load(); }
+
+void accountsChanged() { ++generation; }
 
 }  // namespace server

@@ -12,4 +12,10 @@ namespace server {
 Status addAccount(Storage& storage, const QString& id, const QString& name, int role,
                   const QString& password);
 
+// A counter of this server process that every committed write to `user_name` moves on, so that
+// each session re-reads its own account before serving its next request. (Servers sharing one
+// database do not see each other's counters.)
+quint64 accountsGeneration();
+void accountsChanged();
+
 }  // namespace server

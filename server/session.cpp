@@ -3,6 +3,7 @@
 #include "protocol/frame.h"
 #include "protocol/packet_stream.h"
 #include "schema/values.h"
+#include "server/accounts.h"
 #include "server/log.h"
 #include "server/password.h"
 #include "server/write_plan.h"
@@ -13,14 +14,6 @@ namespace {
 
 using protocol::errorReply;
 using Kind = protocol::Change::Kind;
-
-// The role stored in `qx`, when it is one of 0, 1, 2.
-std::optional<int> validRole(const QVariant& qx) {
-  if (qx.typeId() != QMetaType::LongLong) return std::nullopt;
-  const qint64 role = qx.toLongLong();
-  return role >= access::kSuper && role <= access::kPerson ? std::optional<int>(int(role))
-                                                           : std::nullopt;
-}
 
 const char* outcomeText(protocol::SignInOutcome outcome) {
   switch (outcome) {
@@ -51,6 +44,7 @@ Session::Reply Session::handle(const QCborMap& request) {
   if (op == protocol::op::kBye) return {protocol::okReply(), true};
   if (op == protocol::op::kSignIn) return {signIn(protocol::SignInRequest::fromCbor(request))};
   if (!user_) return {errorReply(QStringLiteral("请先登录"))};
+  if (Status s = followAccount(); !s) return {errorReply(s.error())};
 
   QCborMap reply;
   if (op == protocol::op::kOpen) {
@@ -90,6 +84,7 @@ Session::Reply Session::hello(const QCborMap& request) {
 
 QCborMap Session::signIn(const protocol::SignInRequest& request) {
   user_.reset();
+  seenGeneration_ = accountsGeneration();
   const QString id = schema::trim(request.id);
   const Result<std::optional<Account>> account = storage_.findAccount(id);
   if (!account) {
@@ -101,7 +96,7 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
     reply.outcome = protocol::SignInOutcome::NoSuchAccount;
   } else if (!password::verify(request.password, (*account)->passwordHash)) {
     reply.outcome = protocol::SignInOutcome::WrongPassword;
-  } else if (const std::optional<int> role = validRole((*account)->role)) {
+  } else if (const std::optional<int> role = access::roleOf((*account)->role)) {
     reply.outcome = protocol::SignInOutcome::SignedIn;
     reply.role = *role;
     user_ = User{*role, id};
@@ -112,6 +107,23 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
           .arg(id, QLatin1StringView(outcomeText(reply.outcome)),
                user_ ? QStringLiteral(", role %1").arg(user_->role) : QString()));
   return reply.toCbor();
+}
+
+Status Session::followAccount() {
+  const quint64 generation = accountsGeneration();
+  if (generation == seenGeneration_) return ok();
+  const Result<std::optional<Account>> account = storage_.findAccount(user_->id);
+  if (!account) return Error{account.error()};
+  seenGeneration_ = generation;
+  const std::optional<int> role = *account ? access::roleOf((*account)->role) : std::nullopt;
+  if (!role) {
+    log(QStringLiteral("%1 signed out: account deleted or without a valid role").arg(user_->id));
+    user_.reset();
+    return Error{QStringLiteral("该账户已被删除或权限已失效，请重新登录")};
+  }
+  if (*role != user_->role) log(QStringLiteral("%1 now has role %2").arg(user_->id).arg(*role));
+  user_->role = *role;
+  return ok();
 }
 
 Result<protocol::Packet> Session::open(const protocol::OpenRequest& request) {
@@ -156,10 +168,12 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
     if (Status s = hashPasswords(*where->table, *rows); !s) return Error{s.error()};
     writes.append({where->table, std::move(*rows)});
   }
-  Result<QList<qint64>> inserted = storage_.apply(writes, access::owner(*user_));
+  Result<QList<qint64>> inserted =
+      storage_.apply(writes, access::owner(*user_), access::rowCheck(*user_, storage_));
   if (!inserted) return inserted;
 
   for (const TableWrite& write : writes) {
+    if (write.table->name == schema::kAccounts) accountsChanged();
     int counts[3] = {};
     for (const RowWrite& row : write.rows) ++counts[int(row.kind)];
     log(QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")

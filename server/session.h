@@ -36,6 +36,10 @@ class Session {
   };
 
   Reply hello(const QCborMap& request);
+  // When accounts changed since the signed-in account was last read, reads it again: a new
+  // role takes effect at once; a deleted account, or one left without a valid role, is signed
+  // out and the request refused.
+  Status followAccount();
   QCborMap signIn(const protocol::SignInRequest& request);
   Result<protocol::Packet> open(const protocol::OpenRequest& request);
   Result<QList<qint64>> apply(const QCborMap& request);
@@ -47,6 +51,7 @@ class Session {
   QString peer_;
   bool greeted_ = false;
   std::optional<User> user_;
+  quint64 seenGeneration_ = 0;  // accountsGeneration() when the account was last read
 };
 
 }  // namespace server

@@ -156,4 +156,22 @@ Result<qint64> writeRow(Handle& db, const schema::Table& table, const RowWrite& 
   return row.rid;
 }
 
+Result<ColumnValues> storedRow(Handle& db, const schema::Table& table, qint64 rid) {
+  QStringList names;
+  for (const schema::Column& c : table.columns)
+    if (c.kind != schema::Kind::Password) names << c.name;
+  QStringList quotedNames;
+  for (const QString& name : names) quotedNames << quoted(name);
+  Result<Statement> statement = db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rid=?1")
+                                               .arg(quotedNames.join(u','), quoted(table.name)));
+  if (!statement) return Error{statement.error()};
+  statement->bind(1, rid);
+  const int rc = sqlite3_step(statement->get());
+  if (rc == SQLITE_DONE) return Error{QStringLiteral("要修改的记录已不存在")};
+  if (rc != SQLITE_ROW) return Error{db.failure()};
+  ColumnValues row;
+  for (int i = 0; i < names.size(); ++i) row.append({names[i], statement->column(i)});
+  return row;
+}
+
 }  // namespace server::sqlite

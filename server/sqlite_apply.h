@@ -15,4 +15,7 @@ namespace server::sqlite {
 Result<qint64> writeRow(Handle& db, const schema::Table& table, const RowWrite& row,
                         const std::optional<QString>& owner);
 
+// The stored row `rid` of `table`, every column but the password; fails when the row is gone.
+Result<ColumnValues> storedRow(Handle& db, const schema::Table& table, qint64 rid);
+
 }  // namespace server::sqlite

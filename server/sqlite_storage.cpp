@@ -114,18 +114,38 @@ Result<SelectShape> SqliteStorage::describe(const QString& text) {
 }
 
 Result<QList<qint64>> SqliteStorage::apply(const QList<TableWrite>& writes,
-                                           const std::optional<QString>& owner) {
+                                           const std::optional<QString>& owner,
+                                           const RowCheck& check) {
   Result<Transaction> transaction = Transaction::begin(write_);
   if (!transaction) return Error{transaction.error()};
   QList<qint64> inserted;
   for (const TableWrite& write : writes)
     for (const RowWrite& row : write.rows) {
+      if (check) {
+        Result<ColumnValues> stored = row.kind == protocol::Change::Kind::Insert
+                                          ? Result<ColumnValues>(ColumnValues{})
+                                          : sqlite::storedRow(write_, *write.table, row.rid);
+        if (!stored) return Error{stored.error()};
+        if (Status s = check(*write.table, row, *stored); !s) return Error{s.error()};
+      }
       Result<qint64> rid = sqlite::writeRow(write_, *write.table, row, owner);
       if (!rid) return Error{rid.error()};
       if (row.kind == protocol::Change::Kind::Insert) inserted << *rid;
     }
   if (Status s = transaction->commit(); !s) return Error{s.error()};
   return inserted;
+}
+
+Result<qint64> SqliteStorage::countRows(const schema::Table& table, const QString& column,
+                                        const QVariant& value) {
+  if (!table.column(column))
+    return Error{QStringLiteral("表 %1 没有列 %2").arg(table.name, column)};
+  Result<Statement> statement = write_.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2=?1")
+                                                   .arg(quoted(table.name), quoted(column)));
+  if (!statement) return Error{statement.error()};
+  statement->bind(1, value);
+  if (sqlite3_step(statement->get()) != SQLITE_ROW) return Error{write_.failure()};
+  return qint64(sqlite3_column_int64(statement->get(), 0));
 }
 
 Result<std::optional<Account>> SqliteStorage::findAccount(const QString& id) {

@@ -20,8 +20,10 @@ class SqliteStorage final : public Storage {
                                      const std::optional<QString>& personKey) override;
   Result<protocol::Packet> select(const QString& text, const QVariantList& params) override;
   Result<SelectShape> describe(const QString& text) override;
-  Result<QList<qint64>> apply(const QList<TableWrite>& writes,
-                              const std::optional<QString>& owner) override;
+  Result<QList<qint64>> apply(const QList<TableWrite>& writes, const std::optional<QString>& owner,
+                              const RowCheck& check) override;
+  Result<qint64> countRows(const schema::Table& table, const QString& column,
+                           const QVariant& value) override;
   Result<std::optional<Account>> findAccount(const QString& id) override;
   Result<qint64> draw(const schema::Table& history) override;
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -43,6 +44,13 @@ struct TableWrite {
   QList<RowWrite> rows;
 };
 
+// A check run inside an apply's transaction before each row is written, where it sees the rows
+// as stored at that moment (earlier rows of the same apply already written). `stored` holds the
+// row an update or delete addresses, every column but the password; it is empty for an insert.
+// A failed status refuses the whole apply.
+using RowCheck = std::function<Status(const schema::Table& table, const RowWrite& row,
+                                      const ColumnValues& stored)>;
+
 struct Account {
   QByteArray passwordHash;  // empty when none is stored
   QVariant role;            // `qx` as stored
@@ -70,13 +78,19 @@ class Storage {
 
   // Writes every table's rows, in order, in one transaction: all or nothing. An update or
   // delete fails when its row is gone or no longer holds the expected values; with `owner`,
-  // also when the stored row's trimmed `id` is not `owner`. An insert into a one-row table (or
-  // the accounts), or an update that moves a row to another `id`, fails when that person
-  // already has a row there. A history row's `id_num` must be one the counter has issued; the
-  // counter itself is written only by draw(). Returns the identities of the inserted rows, in
-  // order.
+  // also when the stored row's trimmed `id` is not `owner`; with `check`, also when the check
+  // refuses the row. An insert into a one-row table (or the accounts), or an update that moves
+  // a row to another `id`, fails when that person already has a row there. A history row's
+  // `id_num` must be one the counter has issued; the counter itself is written only by draw().
+  // Returns the identities of the inserted rows, in order.
   virtual Result<QList<qint64>> apply(const QList<TableWrite>& writes,
-                                      const std::optional<QString>& owner) = 0;
+                                      const std::optional<QString>& owner,
+                                      const RowCheck& check) = 0;
+
+  // The number of rows of `table` whose `column` equals `value`. Called from a RowCheck, it
+  // counts inside the apply's transaction.
+  virtual Result<qint64> countRows(const schema::Table& table, const QString& column,
+                                   const QVariant& value) = 0;
 
   // The first account in stored order whose trimmed `id` equals `id`, or nothing.
   virtual Result<std::optional<Account>> findAccount(const QString& id) = 0;

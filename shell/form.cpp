@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 
 #include "shell/program.h"
@@ -17,6 +18,7 @@ void Form::show() {
     activateWindow();
     return;
   }
+  if (centred_) centre();
   QWidget::show();
   guarded(this, [this] { FormShow(); });
 }
@@ -37,10 +39,14 @@ void Form::runCloseStep() {
 }
 
 void Form::fixSizeAndCentre() {
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  centred_ = true;
+  centre();
+}
+
+void Form::centre() {
+  ensurePolished();
   adjustSize();
-  setFixedSize(sizeHint());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.center() - rect().center());
-  }
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
 }

@@ -27,7 +27,8 @@ class Form : public QWidget {
   virtual void FormClose() {}
   void closeEvent(QCloseEvent* event) override;
 
-  // Fixes the size to the laid-out size and centres the window on the desktop.
+  // Keeps the window at its layout's size, whatever the font and DPI, and centres it on the
+  // desktop each time it is shown.
   void fixSizeAndCentre();
 
   // Connects a button's click to a member handler, guarded.
@@ -41,5 +42,8 @@ class Form : public QWidget {
  private:
   void runCloseStep();
 
+  void centre();
+
   bool mainForm_ = false;
+  bool centred_ = false;
 };

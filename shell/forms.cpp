@@ -33,6 +33,9 @@ void close(QStringView name) {
   if (Form* form = find(name)) form->close();
 }
 
-void clear() { registry().clear(); }
+void clear() {
+  // Taken out first: a form's destructor may still look others up.
+  while (!registry().isEmpty()) delete registry().takeLast();
+}
 
 }  // namespace forms

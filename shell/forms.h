@@ -6,9 +6,11 @@
 class Form;
 
 // The forms of the run, by name, in creation order. Forms never include one another: a form
-// shows, hides or closes another through this registry. Program start fills it.
+// shows, hides or closes another through this registry. Program start fills it; the registry
+// owns the forms.
 namespace forms {
 
+// Registers `form` and takes ownership of it.
 void add(Form* form);
 // The form of that name, or nullptr when no such form is built.
 Form* find(QStringView name);
@@ -17,7 +19,7 @@ const QList<Form*>& all();
 void show(QStringView name);
 void hide(QStringView name);
 void close(QStringView name);
-// Forgets every form (tests build a fresh set).
+// Destroys every form, the last created first (tests build a fresh set).
 void clear();
 
 }  // namespace forms

@@ -39,6 +39,7 @@ void RemoteDataset::close() {
   if (!active()) return;
   state_ = State::Inactive;
   columns_.clear();
+  values_ = protocol::ValueStore();
   rows_.clear();
   deleted_.clear();
   current_ = -1;
@@ -53,22 +54,39 @@ void RemoteDataset::refresh() {
 
 void RemoteDataset::load(protocol::Packet packet) {
   columns_ = std::move(packet.columns);
+  values_ = protocol::ValueStore(int(columns_.size()));
   rows_.clear();
   deleted_.clear();
-  rows_.reserve(packet.rows.size());
+  rows_.reserve(size_t(packet.rows.size()));
   for (qsizetype i = 0; i < packet.rows.size(); ++i) {
     Row row;
-    row.values = std::move(packet.rows[i]);
-    row.original = row.values;
+    row.stored = qint32(values_.appendRow(packet.rows[i]));
     row.rid = i < packet.rids.size() ? packet.rids[i] : 0;
-    row.order = int(i);
-    rows_.append(std::move(row));
+    row.order = qint32(i);
+    rows_.push_back(std::move(row));
   }
+  packet.rows.clear();
   state_ = State::Browse;
-  current_ = rows_.isEmpty() ? -1 : 0;
-  eof_ = bof_ = rows_.isEmpty();
+  current_ = rows_.empty() ? -1 : 0;
+  eof_ = bof_ = rows_.empty();
   emit reset();
   emit currentChanged(current_);
+}
+
+QVariant RemoteDataset::valueOf(const Row& row, int column) const {
+  return row.edits ? (*row.edits)[column] : originalOf(row, column);
+}
+
+QVariant RemoteDataset::originalOf(const Row& row, int column) const {
+  return row.stored >= 0 ? values_.value(row.stored, column) : QVariant();
+}
+
+QVariantList RemoteDataset::valuesOf(const Row& row) const {
+  if (row.edits) return *row.edits;
+  QVariantList values;
+  values.reserve(columns_.size());
+  for (int c = 0; c < columns_.size(); ++c) values << originalOf(row, c);
+  return values;
 }
 
 void RemoteDataset::requireActive() const {
@@ -90,15 +108,15 @@ void RemoteDataset::setCurrent(int row) {
 void RemoteDataset::first() {
   requireActive();
   post();
-  setCurrent(rows_.isEmpty() ? -1 : 0);
-  eof_ = bof_ = rows_.isEmpty();
+  setCurrent(rows_.empty() ? -1 : 0);
+  eof_ = bof_ = rows_.empty();
 }
 
 void RemoteDataset::next() {
   requireActive();
   post();
   bof_ = false;
-  if (current_ + 1 < rows_.size()) {
+  if (current_ + 1 < recordCount()) {
     setCurrent(current_ + 1);
     eof_ = false;
   } else {
@@ -121,13 +139,13 @@ void RemoteDataset::prior() {
 void RemoteDataset::last() {
   requireActive();
   post();
-  setCurrent(int(rows_.size()) - 1);
-  eof_ = bof_ = rows_.isEmpty();
+  setCurrent(recordCount() - 1);
+  eof_ = bof_ = rows_.empty();
 }
 
 void RemoteDataset::moveTo(int row) {
   requireActive();
-  if (row < 0 || row >= rows_.size()) return;
+  if (row < 0 || row >= recordCount()) return;
   if (row == current_) return;
   post();
   setCurrent(row);
@@ -145,14 +163,14 @@ QVariant RemoteDataset::field(QStringView name) const {
   const int column = fieldIndex(name);
   if (column < 0)
     throw RemoteError(QStringLiteral("%1: 找不到字段 '%2'").arg(source_.provider, name));
-  return current_ < 0 ? QVariant() : rows_[current_].values[column];
+  return current_ < 0 ? QVariant() : valueOf(rows_[size_t(current_)], column);
 }
 
 QString RemoteDataset::fieldText(QStringView name) const { return field(name).toString(); }
 
 QVariant RemoteDataset::value(int row, int column) const {
-  if (row < 0 || row >= rows_.size() || column < 0 || column >= columns_.size()) return {};
-  return rows_[row].values[column];
+  if (row < 0 || row >= recordCount() || column < 0 || column >= columns_.size()) return {};
+  return valueOf(rows_[size_t(row)], column);
 }
 
 void RemoteDataset::edit() {
@@ -162,16 +180,17 @@ void RemoteDataset::edit() {
     append();
     return;
   }
-  editBuffer_ = rows_[current_].values;
+  Row& row = rows_[size_t(current_)];
+  editBuffer_ = valuesOf(row);
+  if (!row.edits) row.edits = std::make_unique<QVariantList>(editBuffer_);
   state_ = State::Edit;
 }
 
 void RemoteDataset::insertRowAt(int row) {
   Row fresh;
-  fresh.values = QVariantList(columns_.size());
-  fresh.original = fresh.values;
   fresh.status = Status::Inserted;
-  rows_.insert(row, fresh);
+  fresh.edits = std::make_unique<QVariantList>(columns_.size());
+  rows_.insert(rows_.begin() + row, std::move(fresh));
   emit rowInserted(row);
   current_ = -1;  // force the signal: the row index may be unchanged
   setCurrent(row);
@@ -182,7 +201,7 @@ void RemoteDataset::insertRowAt(int row) {
 void RemoteDataset::append() {
   requireActive();
   post();
-  insertRowAt(int(rows_.size()));
+  insertRowAt(recordCount());
 }
 
 void RemoteDataset::insert() {
@@ -200,16 +219,17 @@ void RemoteDataset::setField(QStringView name, const QVariant& value) {
 
 void RemoteDataset::setValue(int column, const QVariant& value) {
   requireEditing("修改字段");
-  rows_[current_].values[column] = value;
+  (*rows_[size_t(current_)].edits)[column] = value;
   emit rowChanged(current_);
 }
 
 void RemoteDataset::post() {
   if (state_ == State::Edit) {
-    Row& row = rows_[current_];
+    Row& row = rows_[size_t(current_)];
     if (row.status == Status::Unchanged) {
-      for (int i = 0; i < columns_.size(); ++i)
-        if (!sameValue(row.values[i], row.original[i])) row.status = Status::Modified;
+      for (int i = 0; i < columns_.size() && row.status == Status::Unchanged; ++i)
+        if (!sameValue((*row.edits)[i], originalOf(row, i))) row.status = Status::Modified;
+      if (row.status == Status::Unchanged) row.edits.reset();  // nothing changed: back to compact
     }
   }
   if (state_ == State::Edit || state_ == State::Insert) state_ = State::Browse;
@@ -217,17 +237,21 @@ void RemoteDataset::post() {
 
 void RemoteDataset::cancel() {
   if (state_ == State::Edit) {
-    rows_[current_].values = editBuffer_;
+    Row& row = rows_[size_t(current_)];
+    if (row.status == Status::Unchanged)
+      row.edits.reset();
+    else
+      *row.edits = editBuffer_;
     state_ = State::Browse;
     emit rowChanged(current_);
   } else if (state_ == State::Insert) {
     const int row = current_;
-    rows_.removeAt(row);
+    rows_.erase(rows_.begin() + row);
     state_ = State::Browse;
     emit rowRemoved(row);
     current_ = -2;
-    setCurrent(rows_.isEmpty() ? -1 : std::min(row, int(rows_.size()) - 1));
-    eof_ = bof_ = rows_.isEmpty();
+    setCurrent(rows_.empty() ? -1 : std::min(row, recordCount() - 1));
+    eof_ = bof_ = rows_.empty();
   }
 }
 
@@ -240,13 +264,14 @@ void RemoteDataset::remove() {
   if (current_ < 0) throw RemoteError(QStringLiteral("没有可删除的记录"));
   if (state_ == State::Edit) cancel();
   const int row = current_;
-  if (rows_[row].status != Status::Inserted) deleted_.append(rows_[row]);
-  rows_.removeAt(row);
+  if (rows_[size_t(row)].status != Status::Inserted)
+    deleted_.push_back(std::move(rows_[size_t(row)]));
+  rows_.erase(rows_.begin() + row);
   emit rowRemoved(row);
   current_ = -2;
-  setCurrent(rows_.isEmpty() ? -1 : std::min(row, int(rows_.size()) - 1));
-  eof_ = rows_.isEmpty() || row >= rows_.size();
-  bof_ = rows_.isEmpty();
+  setCurrent(rows_.empty() ? -1 : std::min(row, recordCount() - 1));
+  eof_ = rows_.empty() || row >= recordCount();
+  bof_ = rows_.empty();
 }
 
 int RemoteDataset::pendingChanges() const {
@@ -258,7 +283,7 @@ int RemoteDataset::pendingChanges() const {
 
 QVariantMap RemoteDataset::originalMap(const Row& row) const {
   QVariantMap map;
-  for (int i = 0; i < columns_.size(); ++i) map.insert(columns_[i], row.original[i]);
+  for (int i = 0; i < columns_.size(); ++i) map.insert(columns_[i], originalOf(row, i));
   return map;
 }
 
@@ -274,9 +299,10 @@ protocol::ApplyPart RemoteDataset::pendingPart() const {
     change.rid = row.rid;
     if (change.kind == Kind::Update) change.original = originalMap(row);
     for (int i = 0; i < columns_.size(); ++i) {
-      const bool wanted = change.kind == Kind::Insert ? !row.values[i].isNull()
-                                                      : !sameValue(row.values[i], row.original[i]);
-      if (wanted) change.values.insert(columns_[i], row.values[i]);
+      const QVariant& value = (*row.edits)[i];
+      const bool wanted =
+          change.kind == Kind::Insert ? !value.isNull() : !sameValue(value, originalOf(row, i));
+      if (wanted) change.values.insert(columns_[i], value);
     }
     part.changes.append(change);
   }
@@ -284,11 +310,14 @@ protocol::ApplyPart RemoteDataset::pendingPart() const {
 }
 
 void RemoteDataset::markApplied(QList<qint64>::const_iterator& rids) {
-  int order = 0;
+  qint32 order = 0;
   for (Row& row : rows_) {
     if (row.status == Status::Inserted) row.rid = *rids++;
-    row.original = row.values;
-    row.status = Status::Unchanged;
+    if (row.status != Status::Unchanged) {
+      row.stored = qint32(values_.appendRow(*row.edits));
+      row.edits.reset();
+      row.status = Status::Unchanged;
+    }
     row.order = order++;
   }
   deleted_.clear();
@@ -299,19 +328,45 @@ void RemoteDataset::applyUpdates() { applyTogether({this}); }
 void RemoteDataset::cancelUpdates() {
   requireActive();
   if (state_ == State::Edit || state_ == State::Insert) cancel();
-  rows_.removeIf([](const Row& row) { return row.status == Status::Inserted; });
-  rows_.append(deleted_);
+  std::erase_if(rows_, [](const Row& row) { return row.status == Status::Inserted; });
+  for (Row& row : deleted_) rows_.push_back(std::move(row));
   deleted_.clear();
   for (Row& row : rows_) {
-    row.values = row.original;
+    row.edits.reset();
     row.status = Status::Unchanged;
   }
   std::stable_sort(rows_.begin(), rows_.end(),
                    [](const Row& a, const Row& b) { return a.order < b.order; });
-  current_ = rows_.isEmpty() ? -1 : 0;
-  eof_ = bof_ = rows_.isEmpty();
+  current_ = rows_.empty() ? -1 : 0;
+  eof_ = bof_ = rows_.empty();
   emit reset();
   emit currentChanged(current_);
+}
+
+void RemoteDataset::replaceRows(int first, int count, const RemoteDataset& from) {
+  requireActive();
+  from.requireActive();
+  if (from.columns_ != columns_)
+    throw RemoteError(QStringLiteral("%1: 列不一致，不能替换记录").arg(source_.provider));
+  post();
+  first = std::clamp(first, 0, recordCount());
+  count = std::clamp(count, 0, recordCount() - first);
+  for (int i = first + count - 1; i >= first; --i) {
+    rows_.erase(rows_.begin() + i);
+    emit rowRemoved(i);
+  }
+  for (int i = 0; i < from.recordCount(); ++i) {
+    Row row;
+    row.stored = qint32(values_.appendRow(from.valuesOf(from.rows_[size_t(i)])));
+    row.rid = from.rows_[size_t(i)].rid;
+    rows_.insert(rows_.begin() + first + i, std::move(row));
+    emit rowInserted(first + i);
+  }
+  qint32 order = 0;
+  for (Row& row : rows_) row.order = order++;
+  current_ = -2;
+  setCurrent(rows_.empty() ? -1 : std::min(first, recordCount() - 1));
+  eof_ = bof_ = rows_.empty();
 }
 
 void applyTogether(const QList<RemoteDataset*>& datasets) {

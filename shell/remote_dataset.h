@@ -3,9 +3,12 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "protocol/messages.h"
+#include "protocol/value_store.h"
 
 class Connection;
 
@@ -16,6 +19,9 @@ class Connection;
 //
 // Cursor rules the forms rely on: after `next` passes the last row `eof()` is true and the last
 // row stays current; on an empty result `eof()` is true at once and every field reads null.
+//
+// Rows as read are kept compactly (protocol::ValueStore); only a row being changed holds its
+// values as QVariants, until the change is applied or dropped.
 class RemoteDataset : public QObject {
   Q_OBJECT
 
@@ -83,6 +89,10 @@ class RemoteDataset : public QObject {
   // their order.
   void cancelUpdates();
 
+  // Replaces the `count` rows from `first` by every row of `from` (an open dataset with the
+  // same columns), as read: for following one changed row without reading all again.
+  void replaceRows(int first, int count, const RemoteDataset& from);
+
  signals:
   // The rows were replaced (open, close, refresh).
   void reset();
@@ -94,13 +104,13 @@ class RemoteDataset : public QObject {
  private:
   friend void applyTogether(const QList<RemoteDataset*>& datasets);
 
-  enum class Status { Unchanged, Modified, Inserted };
+  enum class Status : quint8 { Unchanged, Modified, Inserted };
   struct Row {
-    QVariantList values;
-    QVariantList original;  // as read (or as last applied)
     qint64 rid = 0;
+    qint32 stored = -1;  // row of values_ as read (or as last applied); -1 for a new row
+    qint32 order = 0;    // position as read (or as last applied), to undo local changes
     Status status = Status::Unchanged;
-    int order = 0;  // position as read (or as last applied), to undo local changes
+    std::unique_ptr<QVariantList> edits;  // the values while the row is being changed
   };
 
   void requireEditing(const char* operation) const;
@@ -108,6 +118,9 @@ class RemoteDataset : public QObject {
   void setCurrent(int row);
   void load(protocol::Packet packet);
   void insertRowAt(int row);
+  QVariant valueOf(const Row& row, int column) const;
+  QVariant originalOf(const Row& row, int column) const;
+  QVariantList valuesOf(const Row& row) const;
   QVariantMap originalMap(const Row& row) const;
   // This dataset's share of an apply, empty when nothing is pending.
   protocol::ApplyPart pendingPart() const;
@@ -118,9 +131,10 @@ class RemoteDataset : public QObject {
   protocol::OpenRequest source_;
   State state_ = State::Inactive;
   QStringList columns_;
-  QList<Row> rows_;
-  QList<Row> deleted_;       // stored rows deleted locally, not yet applied
-  QVariantList editBuffer_;  // the row as it was when `edit` began
+  protocol::ValueStore values_;
+  std::vector<Row> rows_;
+  std::vector<Row> deleted_;  // stored rows deleted locally, not yet applied
+  QVariantList editBuffer_;   // the row as it was when `edit` began
   int current_ = -1;
   bool eof_ = true;
   bool bof_ = true;

@@ -1,5 +1,7 @@
 // What each role may read and write: an ordinary user (role 2) only its own rows and the fixed
-// per-person texts; an administrator (role 1) everything but deleting accounts and info rows.
+// per-person texts; an administrator (role 1) everything but deleting accounts and info rows,
+// renaming them, giving role 0 or changing a role-0 account; nobody removes the last role-0
+// account; a changed or deleted account takes effect in its open sessions at once.
 #include <QtTest>
 
 #include "schema/queries.h"
@@ -12,6 +14,7 @@ namespace {
 const QString kManager = QStringLiteral("110000000000000001");
 const QString kMe = QStringLiteral("220000000000000002");
 const QString kOther = QStringLiteral("330000000000000003");
+const QString kSuper = QStringLiteral("440000000000000004");
 
 const QString kNotMine = QStringLiteral("没有权限修改他人的数据");
 
@@ -29,6 +32,10 @@ class ServerRolesTest : public QObject {
   void personMayDraw();
   void managerDeletes_data();
   void managerDeletes();
+  void managerPrivileges_data();
+  void managerPrivileges();
+  void lastSuperAccountStays();
+  void changedAccountsTakeEffectAtOnce();
 
  private:
   qint64 ridOf(const QString& table, const QString& id);
@@ -53,6 +60,7 @@ void ServerRolesTest::initTestCase() {
                  {id});
   }
   server_->sql(QStringLiteral("update counter set jzgjckh=100"));
+  QVERIFY(server_->addAccount(kSuper, QStringLiteral("超管"), 0, QStringLiteral("s")));
   me_ = signedIn(*server_, kMe, QStringLiteral("p"));
   manager_ = signedIn(*server_, kManager, QStringLiteral("m"));
   QVERIFY(me_ && manager_);
@@ -214,6 +222,116 @@ void ServerRolesTest::managerDeletes() {
     QVERIFY(
         manager_->apply(apply(requests::provider(provider), {update(rid, {}, {{"id", kOther}})}))
             .ok());
+}
+
+void ServerRolesTest::managerPrivileges_data() {
+  QTest::addColumn<protocol::OpenRequest>("source");
+  QTest::addColumn<QString>("table");
+  QTest::addColumn<int>("kind");
+  QTest::addColumn<QString>("rowOf");
+  QTest::addColumn<QVariantMap>("values");
+  QTest::addColumn<QString>("error");  // empty: allowed
+  const int insertKind = int(protocol::Change::Kind::Insert);
+  const int updateKind = int(protocol::Change::Kind::Update);
+  const int deleteKind = int(protocol::Change::Kind::Delete);
+  const protocol::OpenRequest accounts = provider(QStringLiteral("DataSetProvider_user"));
+  const protocol::OpenRequest info = provider(QStringLiteral("DataSetProvider_info"));
+  const protocol::OpenRequest infoText =
+      command(QStringLiteral("select id,name from info where id=?"), {kOther});
+  const QString grant = QStringLiteral("没有权限授予超级管理员权限");
+  const QString superAccount = QStringLiteral("没有权限修改超级管理员的账户");
+  const QString rename = QStringLiteral("没有权限修改身份证号");
+
+  QTest::newRow("new account with role 0")
+      << accounts << "user_name" << insertKind << QString()
+      << QVariantMap{{"id", "550000000000000005"}, {"qx", 0}} << grant;
+  QTest::newRow("role 0 given as text")
+      << accounts << "user_name" << updateKind << kOther << QVariantMap{{"qx", " 0.0"}} << grant;
+  QTest::newRow("super's password") << accounts << "user_name" << updateKind << kSuper
+                                    << QVariantMap{{"password", "x"}} << superAccount;
+  QTest::newRow("super demoted") << accounts << "user_name" << updateKind << kSuper
+                                 << QVariantMap{{"qx", 2}} << superAccount;
+  QTest::newRow("account renamed") << accounts << "user_name" << updateKind << kOther
+                                   << QVariantMap{{"id", "550000000000000005"}} << rename;
+  QTest::newRow("person's id blanked")
+      << info << "info" << updateKind << kOther << QVariantMap{{"id", " "}} << rename;
+  QTest::newRow("person's id nulled")
+      << info << "info" << updateKind << kOther << QVariantMap{{"id", QVariant()}} << rename;
+  QTest::newRow("person deleted through a select text")
+      << infoText << "info" << deleteKind << kOther << QVariantMap{} << "没有删除该数据的权限";
+  QTest::newRow("review mark on a super's account")
+      << accounts << "user_name" << updateKind << kSuper << QVariantMap{{"shr", kManager}}
+      << QString();
+  QTest::newRow("ordinary account's password and role")
+      << accounts << "user_name" << updateKind << kOther
+      << QVariantMap{{"password", "n"}, {"qx", 1}} << QString();
+}
+
+void ServerRolesTest::managerPrivileges() {
+  QFETCH(protocol::OpenRequest, source);
+  QFETCH(QString, table);
+  QFETCH(int, kind);
+  QFETCH(QString, rowOf);
+  QFETCH(QVariantMap, values);
+  QFETCH(QString, error);
+  const QString all = QStringLiteral("select * from \"%1\" order by rid").arg(table);
+  const QList<QVariantList> before = server_->sql(all);
+  protocol::Change change{protocol::Change::Kind(kind), 0, {}, values};
+  if (!rowOf.isEmpty()) change.rid = ridOf(table, rowOf);
+  const Answer<protocol::ApplyReply> reply = manager_->apply(apply(source, {change}));
+  QCOMPARE(reply.error, error);
+  if (!error.isEmpty()) QCOMPARE(server_->sql(all), before);
+}
+
+// kSuper is the only role-0 account: it may not delete or demote itself until another exists.
+// Demoted, its open session loses the rights of role 0 on its next request.
+void ServerRolesTest::lastSuperAccountStays() {
+  std::unique_ptr<WireClient> super = signedIn(*server_, kSuper, QStringLiteral("s"));
+  QVERIFY(super);
+  const protocol::OpenRequest accounts = provider(QStringLiteral("DataSetProvider_user"));
+  const qint64 rid = ridOf(QStringLiteral("user_name"), kSuper);
+  const QString last = QStringLiteral("不能删除或降级最后一个超级管理员账户");
+  for (const protocol::Change& change :
+       {remove(rid, {}), update(rid, {}, {{"qx", 1}}), update(rid, {}, {{"qx", QVariant()}})})
+    QCOMPARE(super->apply(apply(accounts, {change})).error, last);
+  QCOMPARE(server_->sql(QStringLiteral("select qx from user_name where rid=?"), {rid}),
+           (QList<QVariantList>{{0}}));
+
+  server_->sql(QStringLiteral("insert into user_name(id, qx) values ('660000000000000006', 0)"));
+  const Answer<protocol::ApplyReply> demoted =
+      super->apply(apply(accounts, {update(rid, {}, {{"qx", 1}})}));
+  QVERIFY2(demoted.ok(), qPrintable(demoted.error));
+  const qint64 info = ridOf(QStringLiteral("info"), kOther);
+  QCOMPARE(super->apply(apply(provider(QStringLiteral("DataSetProvider_info")), {remove(info, {})}))
+               .error,
+           QStringLiteral("没有删除该数据的权限"));
+}
+
+// A demoted administrator reads as an ordinary user at once; a deleted account is signed out.
+void ServerRolesTest::changedAccountsTakeEffectAtOnce() {
+  const QString demotedId = QStringLiteral("770000000000000007");
+  const QString goneId = QStringLiteral("880000000000000008");
+  QVERIFY(server_->addAccount(demotedId, QStringLiteral("降级"), 1, QStringLiteral("d")));
+  QVERIFY(server_->addAccount(goneId, QStringLiteral("删除"), 1, QStringLiteral("g")));
+  std::unique_ptr<WireClient> demoted = signedIn(*server_, demotedId, QStringLiteral("d"));
+  std::unique_ptr<WireClient> gone = signedIn(*server_, goneId, QStringLiteral("g"));
+  QVERIFY(demoted && gone);
+  QVERIFY(demoted->select(schema::queries::kPersonList).ok());
+
+  const protocol::OpenRequest accounts = provider(QStringLiteral("DataSetProvider_user"));
+  const QString user = QStringLiteral("user_name");
+  QVERIFY(manager_->apply(apply(accounts, {update(ridOf(user, demotedId), {}, {{"qx", 2}})})).ok());
+  QCOMPARE(demoted->select(schema::queries::kPersonList).error,
+           QStringLiteral("没有权限执行该查询"));
+
+  const QString superId = QStringLiteral("990000000000000009");
+  QVERIFY(server_->addAccount(superId, QStringLiteral("超管乙"), 0, QStringLiteral("z")));
+  std::unique_ptr<WireClient> super = signedIn(*server_, superId, QStringLiteral("z"));
+  QVERIFY(super);
+  QVERIFY(super->apply(apply(accounts, {remove(ridOf(user, goneId), {})})).ok());
+  QCOMPARE(gone->select(schema::queries::kPersonList).error,
+           QStringLiteral("该账户已被删除或权限已失效，请重新登录"));
+  QCOMPARE(gone->select(schema::queries::kPersonList).error, QStringLiteral("请先登录"));
 }
 
 QTEST_GUILESS_MAIN(ServerRolesTest)

@@ -137,7 +137,7 @@ class MainWindowTest : public QObject {
       port = down.port();
     }
     try {
-      Program program(ServerAddress{QStringLiteral("127.0.0.1"), port});
+      createForms(ServerAddress{QStringLiteral("127.0.0.1"), port});
       QFAIL("start-up went on without a server");
     } catch (const RemoteError& e) {
       QVERIFY2(e.reason().contains(QString::number(port)), qPrintable(e.reason()));

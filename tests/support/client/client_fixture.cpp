@@ -13,18 +13,17 @@
 ClientFixture::ClientFixture() { restart(); }
 
 ClientFixture::~ClientFixture() {
-  delete program_;
+  forms::clear();
   Connection::shared().close();
 }
 
 void ClientFixture::restart() {
-  delete program_;
-  program_ = nullptr;
+  forms::clear();
   Connection::shared().close();
   SignIn::state() = SignIn{};
   dialogs.clear();
   resetProgramEnded();
-  program_ = new Program(ServerAddress{server.host(), server.port()});
+  createForms(ServerAddress{server.host(), server.port()});
 }
 
 void ClientFixture::signIn(const QString& id, const QString& password) {

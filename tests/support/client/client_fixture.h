@@ -5,8 +5,6 @@
 #include "tests/support/client/scripted_dialogs.h"
 #include "tests/support/test_server.h"
 
-class Program;
-
 // What a client test runs in: a fresh server on loopback, every form of program start created
 // against it (which opens the shared connection), the recording dialog service, and an empty
 // sign-in state. One fixture per test class keeps the suite quick; `restart()` builds a fresh
@@ -27,7 +25,4 @@ class ClientFixture {
 
   TestServer server;
   ScriptedDialogs dialogs;
-
- private:
-  Program* program_ = nullptr;
 };
