@@ -5,6 +5,7 @@
 #include "shell/dialogs.h"
 #include "shell/remote_dataset.h"
 #include "shell/remote_error.h"
+#include "shell/signin.h"
 
 namespace query {
 
@@ -24,12 +25,20 @@ QHash<QString, int> rowsById(const RemoteDataset& dataset) {
   return rows;
 }
 
-QString reasonsOf(const AccountImport::Row& row) {
+// Why a row cannot be written; `storedRole` is the role of the account it would overwrite.
+// An administrator (role 1) may neither give role 0 nor touch a role-0 account: the server
+// would refuse the whole batch for it.
+QString reasonsOf(const AccountImport::Row& row, const QVariant& storedRole) {
   QStringList reasons;
   if (row.id.isEmpty()) reasons << QStringLiteral("身份证号为空");
   if (row.name.isEmpty()) reasons << QStringLiteral("姓名为空");
   if (row.password.isEmpty()) reasons << QStringLiteral("密码为空");
   if (!kRoles.contains(row.role)) reasons << QStringLiteral("权限不是 0、1 或 2");
+  if (SignIn::state().role == 1) {
+    if (row.role == kRoles[0]) reasons << QStringLiteral("管理员不能授予超级管理员权限");
+    if (!storedRole.isNull() && storedRole.toString() == kRoles[0])
+      reasons << QStringLiteral("管理员不能覆盖超级管理员的账户");
+  }
   return reasons.join(QStringLiteral("；"));
 }
 
@@ -60,7 +69,7 @@ void AccountImport::plan(const QString& path) {
     row.role = schema::trim(cells.value(3));
     if (row.name.isEmpty() && row.id.isEmpty() && row.password.isEmpty() && row.role.isEmpty())
       row.action = Action::Blank;
-    else if (row.reason = reasonsOf(row); !row.reason.isEmpty())
+    else if (row.reason = reasonsOf(row, storedRole(row.id)); !row.reason.isEmpty())
       row.action = Action::Refuse;
     else
       row.action = accountRows_.contains(row.id) ? Action::Overwrite : Action::Add;
@@ -74,6 +83,12 @@ void AccountImport::plan(const QString& path) {
     row.reason = row.reason.isEmpty() ? later : row.reason + QStringLiteral("；") + later;
     row.action = Action::Refuse;
   }
+}
+
+QVariant AccountImport::storedRole(const QString& id) const {
+  const auto found = accountRows_.constFind(id);
+  return found == accountRows_.constEnd() ? QVariant()
+                                          : accounts_.value(*found, accounts_.fieldIndex(u"qx"));
 }
 
 AccountImport::Counts AccountImport::planned() const {

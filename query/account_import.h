@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class Progress;
 class RemoteDataset;
@@ -47,9 +48,10 @@ class AccountImport {
 
   // Reads the workbook at `path` (the first sheet, from row 2 to its last used row) and decides
   // what each row will do, after one read of the accounts and one of the `info` names. A row is
-  // refused when its identity number, password or name is empty or its role is not 0, 1 or 2;
-  // of rows sharing an identity number only the last counts. Throws spreadsheet::Error or
-  // RemoteError.
+  // refused when its identity number, password or name is empty or its role is not 0, 1 or 2,
+  // and, for a signed-in administrator (role 1), when it gives role 0 or overwrites a role-0
+  // account; of rows sharing an identity number only the last counts. Throws
+  // spreadsheet::Error or RemoteError.
   void plan(const QString& path);
   const QList<Row>& rows() const { return rows_; }
   Counts planned() const;
@@ -70,6 +72,8 @@ class AccountImport {
 
  private:
   void writeRow(const Row& row);
+  // `qx` of the account the identity number already has; null when it has none.
+  QVariant storedRole(const QString& id) const;
 
   RemoteDataset& accounts_;
   RemoteDataset& info_;

@@ -278,6 +278,29 @@ class AddMoreTest : public QObject {
     QVERIFY(fixture_.dialogs.previews.isEmpty() && fixture_.dialogs.messages.isEmpty());
   }
 
+  // Runs last: it signs in again, as an administrator of role 1.
+  void administratorCannotGiveOrTouchRoleZero() {
+    const QString manager = QStringLiteral("130101199001011234");
+    fixture_.addAccount(manager, QStringLiteral("教务"), 1, QStringLiteral("m"));
+    fixture_.restart();
+    fixture_.signIn(manager, QStringLiteral("m"));
+    forms::show(u"more_add");
+    const QString path = dir_.filePath(QStringLiteral("manager.xlsx"));
+    writeXlsx(path, {{kHeading,
+                      {"甲", "330101199001010031", "p", 0},
+                      {"己", kExisting, "new", 2},
+                      {"乙", "330101199001010032", "p", 1}}});
+    form()->edit1->setText(path);
+    form()->button2->click();
+    QCOMPARE(fixture_.dialogs.errors, QStringList());
+    QStringList actions;
+    for (const QStringList& row : fixture_.dialogs.previews.value(0).rows) actions << row.last();
+    QCOMPARE(actions, (QStringList{"拒绝：管理员不能授予超级管理员权限",
+                                   "拒绝：管理员不能覆盖超级管理员的账户", "新增账户"}));
+    QCOMPARE(stored(fixture_.server, "330101199001010032"), QStringLiteral("1 乙"));
+    QCOMPARE(stored(fixture_.server, kExisting), QStringLiteral("0 旧名"));
+  }
+
  private:
   ClientFixture fixture_;
   QTemporaryDir dir_;
