@@ -108,18 +108,5 @@ bool runSize(int persons) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
-    qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
-  QList<int> sizes = {1000, 10000, 100000};
-  if (argc > 1) {
-    bool ok = false;
-    sizes = {QString::fromLocal8Bit(argv[1]).toInt(&ok)};
-    if (!ok || sizes.front() <= 0) {
-      std::fprintf(stderr, "usage: bench_open [N]\n");
-      return 2;
-    }
-  }
-  for (int n : sizes)
-    if (!runSize(n)) return 1;
-  return 0;
+  return bench::runSizes(argc, argv, runSize);
 }

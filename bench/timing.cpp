@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <algorithm>
+#include <cstdio>
 
 namespace bench {
 
@@ -30,6 +31,23 @@ bool eachRow(sqlite3* db, const QString& sql, const QString& param,
   while (sqlite3_step(statement) == SQLITE_ROW) row(statement);
   sqlite3_finalize(statement);
   return true;
+}
+
+int runSizes(int argc, char** argv, const std::function<bool(int persons)>& runSize) {
+  if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
+    qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
+  QList<int> sizes = {1000, 10000, 100000};
+  if (argc > 1) {
+    bool ok = false;
+    sizes = {QString::fromLocal8Bit(argv[1]).toInt(&ok)};
+    if (!ok || sizes.front() <= 0) {
+      std::fprintf(stderr, "usage: %s [N]\n", argv[0]);
+      return 2;
+    }
+  }
+  for (int n : sizes)
+    if (!runSize(n)) return 1;
+  return 0;
 }
 
 bool rawRead(sqlite3* db, const QString& sql, const QString& param) {

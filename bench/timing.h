@@ -19,4 +19,9 @@ bool eachRow(sqlite3* db, const QString& sql, const QString& param,
 // eachRow reading every column of every row.
 bool rawRead(sqlite3* db, const QString& sql, const QString& param);
 
+// A benchmark's main: runs `runSize` for N = 1,000, 10,000 and 100,000, or for the one N given
+// as the first argument, against the server built beside it unless $STAFFINFO_SERVER_BIN names
+// another. Returns the exit status: 2 for a bad argument, 1 when a size failed.
+int runSizes(int argc, char** argv, const std::function<bool(int persons)>& runSize);
+
 }  // namespace bench
