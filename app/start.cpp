@@ -19,6 +19,14 @@
 #include "records/info.h"
 #include "records/jlkh.h"
 #include "records/other_info.h"
+#include "reports/print_command.h"
+#include "reports/report.h"
+#include "reports/report_grll.h"
+#include "reports/report_jnpx.h"
+#include "reports/report_jwpx.h"
+#include "reports/report_jyqk.h"
+#include "reports/report_jzgjckh.h"
+#include "reports/report_shgx.h"
 #include "shell/forms.h"
 #include "shell/login.h"
 #include "shell/main.h"
@@ -38,6 +46,13 @@ void createForms(const ServerAddress& server) {
   forms::add(new Tinfo_basic);
   forms::add(new Tinfo_other);
   forms::add(new Tkhjl);
+  forms::add(new Treport_basic);
+  forms::add(new Tjzgjckh_report);
+  forms::add(new Tshgx_report);
+  forms::add(new Tgrll_report);
+  forms::add(new Tjyqk_report);
+  forms::add(new Tjnpx_report);
+  forms::add(new Tjwpx_report);
   forms::add(new Tselect);
   forms::add(new Tdata_report);
   forms::add(new Tsearch);
@@ -62,6 +77,7 @@ const QList<Command>& commands() {
   static const QList<Command> all = {
       {"export", query::commands::exportCommand},
       {"import", query::commands::importCommand},
+      {"print", reports::printCommand},
   };
   return all;
 }

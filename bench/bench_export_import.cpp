@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "bench/generator.h"
-#include "bench/timing.h"
+#include "bench/measure.h"
 #include "query/account_import.h"
 #include "query/filter_query.h"
 #include "query/result_export.h"
@@ -44,15 +44,19 @@ QString allColumns() {
 // sqlite3 running the select and writing its rows as CSV, quoting only where needed.
 bool csvDump(sqlite3* db, const QString& sql, const QString& path) {
   QFile out(path);
-  if (!out.open(QIODevice::WriteOnly)) return false;
+  sqlite3_stmt* statement = nullptr;
+  const QByteArray text = sql.toUtf8();
+  if (!out.open(QIODevice::WriteOnly) ||
+      sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
+    return false;
+  const int columns = sqlite3_column_count(statement);
   QByteArray line;
-  return bench::eachRow(db, sql, {}, [&](sqlite3_stmt* statement) {
+  while (sqlite3_step(statement) == SQLITE_ROW) {
     line.clear();
-    const int columns = sqlite3_column_count(statement);
     for (int c = 0; c < columns; ++c) {
       if (c) line += ',';
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
-      const QByteArray value(text ? text : "");
+      const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
+      const QByteArray value(cell ? cell : "");
       if (value.contains(',') || value.contains('"') || value.contains('\n'))
         line += '"' + QByteArray(value).replace("\"", "\"\"") + '"';
       else
@@ -60,7 +64,9 @@ bool csvDump(sqlite3* db, const QString& sql, const QString& path) {
     }
     line += '\n';
     out.write(line);
-  });
+  }
+  sqlite3_finalize(statement);
+  return true;
 }
 
 bool signIn(const TestServer& server) {
@@ -182,5 +188,12 @@ bool runSize(int persons, bool withImport) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  return bench::runSizes(argc, argv, [](int n) { return runSize(n, n == kImportRows); });
+  if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
+    qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
+  const std::optional<QList<int>> sizes =
+      bench::sizes(app.arguments().mid(1), "bench_export_import [N ...]");
+  if (!sizes) return 2;
+  for (int n : *sizes)
+    if (!runSize(n, n == kImportRows)) return 1;
+  return 0;
 }

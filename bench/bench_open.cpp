@@ -10,13 +10,16 @@
 #include <cstdio>
 
 #include "bench/generator.h"
-#include "bench/timing.h"
+#include "bench/measure.h"
 #include "schema/queries.h"
 #include "schema/tables.h"
 #include "tests/support/test_server.h"
 #include "tests/support/wire_client.h"
 
 namespace {
+
+using bench::medianMs;
+using bench::rawRead;
 
 struct Case {
   QString label;
@@ -71,8 +74,7 @@ bool runSize(int persons) {
   const demo::DemoAccount& admin = demo::administrators().front();
   WireClient client;
   if (!client.connectTo(server.host(), server.port())) return false;
-  const double signIn =
-      bench::medianMs(1, [&] { return client.signIn(admin.id, admin.password).ok(); });
+  const double signIn = medianMs(1, [&] { return client.signIn(admin.id, admin.password).ok(); });
   std::printf("  %-36s %10.1f ms\n", "sign-in (role 0)", signIn);
 
   sqlite3* db = nullptr;
@@ -87,15 +89,14 @@ bool runSize(int persons) {
   std::printf("  %-36s %8s %13s %13s %7s\n", "open", "rows", "server ms", "sqlite3 ms", "ratio");
   for (const Case& c : cases(person)) {
     qsizetype rows = 0;
-    const double remote = bench::medianMs(runs, [&] {
+    const double remote = medianMs(runs, [&] {
       const Answer<protocol::Packet> packet = client.open(c.request);
       rows = packet.ok() ? packet->rows.size() : -1;
       if (!packet.ok())
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(c.label), qUtf8Printable(packet.error));
       return packet.ok();
     });
-    const double raw =
-        bench::medianMs(runs, [&] { return bench::rawRead(db, c.rawSql, c.rawParam); });
+    const double raw = medianMs(runs, [&] { return rawRead(db, c.rawSql, c.rawParam); });
     std::printf("  %-36s %8lld %13.2f %13.2f %7.1f\n", qUtf8Printable(c.label), qlonglong(rows),
                 remote, raw, raw > 0 ? remote / raw : 0.0);
   }
@@ -108,5 +109,12 @@ bool runSize(int persons) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  return bench::runSizes(argc, argv, runSize);
+  if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
+    qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
+  const std::optional<QList<int>> sizes =
+      bench::sizes(app.arguments().mid(1), "bench_open [N ...]");
+  if (!sizes) return 2;
+  for (int n : *sizes)
+    if (!runSize(n)) return 1;
+  return 0;
 }

@@ -25,6 +25,12 @@ QVariant ValueStore::value(qsizetype row, int column) const {
   return {};
 }
 
+std::optional<QByteArrayView> ValueStore::utf8(qsizetype row, int column) const {
+  const quint64 c = cell(row, column);
+  if (kindOf(c) != Kind::Text) return std::nullopt;
+  return QByteArrayView(arena_.constData() + (c & 0xffffffffu), qsizetype((c >> 32) & kMaxLength));
+}
+
 void ValueStore::appendInteger(qint64 value) {
   cells_.push_back(quint64(Kind::Integer) << 62 | quint64(integers_.size()));
   integers_.push_back(value);

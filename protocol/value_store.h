@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <optional>
 #include <vector>
 
 // Rows of field values kept compactly: eight bytes per value, every text in one UTF-8 arena,
@@ -22,6 +23,8 @@ class ValueStore {
   // Null, qint64, double or QString, as the value travelled.
   QVariant value(qsizetype row, int column) const;
   bool isNull(qsizetype row, int column) const { return kindOf(cell(row, column)) == Kind::Null; }
+  // A text value's UTF-8 bytes, without making a string; nothing for other values.
+  std::optional<QByteArrayView> utf8(qsizetype row, int column) const;
 
   // Values are appended a row at a time, columnCount() of them per row, in column order.
   void appendNull() { cells_.push_back(0); }

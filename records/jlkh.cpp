@@ -62,7 +62,6 @@ Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   BitBtn5 = widgets::button(QStringLiteral("BitBtn5"), QStringLiteral("上一页"), content);
   BitBtn1->setEnabled(false);
   BitBtn2->setEnabled(false);
-  BitBtn3->setEnabled(false);  // the printed reports are not built yet
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2, BitBtn3, BitBtn5}) buttons->addWidget(b);
@@ -83,6 +82,7 @@ Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
 
   onClick(BitBtn1, &Tkhjl::BitBtn1Click);
   onClick(BitBtn2, &Tkhjl::BitBtn2Click);
+  onClick(BitBtn3, &Tkhjl::BitBtn3Click);
   onClick(BitBtn4, &Tkhjl::BitBtn4Click);
   onClick(BitBtn5, &Tkhjl::BitBtn5Click);
 }
@@ -266,5 +266,8 @@ void Tkhjl::BitBtn4Click() {
   if (!SignIn::state().isOrdinaryUser()) notifier::personChanged(personId_);
   showMessage(this, QStringLiteral("审核成功！"));
 }
+
+// The printed record of the person the page shows, through the personal report form.
+void Tkhjl::BitBtn3Click() { forms::printPreview(u"report_basic", personId_); }
 
 void Tkhjl::BitBtn5Click() { forms::show(u"info_other"); }

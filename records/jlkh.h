@@ -15,7 +15,8 @@ class RemoteDataset;
 // The experience records page (form "khjl"): the six history tables of one person in six
 // grids, each with a navigator bar. 编辑 reloads and unlocks the grids; 保存 tests every
 // year-month cell of all six grids and only then writes the tables back by position, in one
-// all-or-nothing apply checked against the rows as loaded; 审核通过 marks the person reviewed.
+// all-or-nothing apply checked against the rows as loaded; 审核通过 marks the person reviewed;
+// 打印 opens the preview of the current person's printed record.
 // The page keeps the person it loaded until it is shown again.
 class Tkhjl : public Form {
   Q_OBJECT
@@ -42,6 +43,7 @@ class Tkhjl : public Form {
 
   void BitBtn1Click();
   void BitBtn2Click();
+  void BitBtn3Click();
   void BitBtn4Click();
   void BitBtn5Click();
 

@@ -76,20 +76,18 @@ const QStringList& major() {
 }
 
 const QStringList& sex() {
-  static const QStringList items = split(
-      "男|女");
+  static const QStringList items = split("男|女");
   return items;
 }
 
 const QStringList& marital() {
-  static const QStringList items = split(
-      "未婚|已婚|离婚|丧偶|其他");
+  static const QStringList items = split("未婚|已婚|离婚|丧偶|其他");
   return items;
 }
 
 const QStringList& mandarin() {
-  static const QStringList items = split(
-      "一级甲等|一级乙等|二级甲等|二级乙等|三级甲等|三级乙等|无");
+  static const QStringList items =
+      split("一级甲等|一级乙等|二级甲等|二级乙等|三级甲等|三级乙等|无");
   return items;
 }
 
@@ -101,14 +99,12 @@ const QStringList& joinWay() {
 }
 
 const QStringList& originKind() {
-  static const QStringList items = split(
-      "城市|区县|乡镇|农村");
+  static const QStringList items = split("城市|区县|乡镇|农村");
   return items;
 }
 
 const QStringList& certificate() {
-  static const QStringList items = split(
-      "高级中学教师资格|会计资格证书|医生资格证书|其他|无");
+  static const QStringList items = split("高级中学教师资格|会计资格证书|医生资格证书|其他|无");
   return items;
 }
 
@@ -189,8 +185,8 @@ const QStringList& gridEducation() {
 }
 
 const QStringList& educationNote() {
-  static const QStringList items = split(
-      "从事教育教学工作的起始学历学位|最高学历学位|其他学历学位");
+  static const QStringList items =
+      split("从事教育教学工作的起始学历学位|最高学历学位|其他学历学位");
   return items;
 }
 
@@ -224,8 +220,7 @@ const QStringList& gridMajor() {
 }
 
 const QStringList& studyMode() {
-  static const QStringList items = split(
-      "全脱产|半脱产|不脱产|全日制|夜大|函授|自学|其他");
+  static const QStringList items = split("全脱产|半脱产|不脱产|全日制|夜大|函授|自学|其他");
   return items;
 }
 
@@ -251,14 +246,12 @@ const QStringList& gridDegree() {
 }
 
 const QStringList& trainingLevel() {
-  static const QStringList items = split(
-      "国家级|省级|市级|区县级|校本|其他|无");
+  static const QStringList items = split("国家级|省级|市级|区县级|校本|其他|无");
   return items;
 }
 
 const QStringList& trainingForm() {
-  static const QStringList items = split(
-      "网络|面授|网络和面授|送培|其他");
+  static const QStringList items = split("网络|面授|网络和面授|送培|其他");
   return items;
 }
 

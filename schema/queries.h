@@ -10,14 +10,18 @@ namespace schema::queries {
 
 // The main window's list of persons: everyone with both an `info` row and an account.
 extern const QString kPersonList;
+// The list's lines of one person, whose trimmed identity number is the one parameter; the
+// ranges on `info.id` let the index serve it.
+extern const QString kPersonLines;
 
-// The two reads of one person's rows of a history table, with the identity number as the one
-// parameter. Both return the rows in ascending `id_num`, so that a grid row and a stored row
-// pair up by position.
+// The reads of one person's rows of a history table, with the identity number as the one
+// parameter. All return the rows in ascending `id_num`: a grid row and a stored row pair up by
+// position, and the printed report lists the rows in the grid's order.
 struct HistoryQueries {
   QString table;
   QString display;    // Chinese-aliased columns, `id_num` as 序号
   QString writeBack;  // plain column names, `id_num` and `id` first
+  QString report;     // the printed report's columns, plain names
 };
 
 // In the order jzgjckh, shgx, grll, jyqk, jnpx, jwpx.
@@ -25,7 +29,7 @@ const QList<HistoryQueries>& history();
 const HistoryQueries& history(QStringView table);
 
 // The select texts that a signed-in ordinary user may run, each with the user's own identity
-// number as its only parameter.
+// number as its only parameter: the three reads of each history table.
 const QStringList& personalShapes();
 
 }  // namespace schema::queries

@@ -35,12 +35,12 @@ QList<Table> build() {
                  col("xljg", "学历机构", K::Text), col("xwjg", "获得最高学位的院校和机构", K::Text),
                  col("zgxw", "最高学位", K::Choice), col("dyxl", "第一学历", K::Choice),
                  col("dyxlzy", "第一学历专业", K::Choice), col("pthdj", "普通话等级", K::Choice)});
-  all << oneRow("other_info", "其他个人信息",
-                {col("tel", "电话", K::Text), col("yb", "邮编", K::Text),
-                 col("zjxy", "宗教信仰", K::Text), col("email", "电子信箱", K::Text),
-                 col("address", "地址", K::Text), col("pexm", "配偶姓名", K::Text),
-                 col("pedw", "配偶工作单位", K::Text), col("shjz", "社会兼职", K::Text),
-                 col("xsttjz", "学术团体兼职", K::Text)});
+  all << oneRow(
+      "other_info", "其他个人信息",
+      {col("tel", "电话", K::Text), col("yb", "邮编", K::Text), col("zjxy", "宗教信仰", K::Text),
+       col("email", "电子信箱", K::Text), col("address", "地址", K::Text),
+       col("pexm", "配偶姓名", K::Text), col("pedw", "配偶工作单位", K::Text),
+       col("shjz", "社会兼职", K::Text), col("xsttjz", "学术团体兼职", K::Text)});
   all << oneRow("gzdd", "工作调动情况",
                 {col("year", "参加工作年月", K::YearMonth), col("gn", "工龄", K::NumberText),
                  col("cjny", "从教年月", K::YearMonth), col("jn", "教龄", K::NumberText),
@@ -62,18 +62,19 @@ QList<Table> build() {
   all << oneRow("grjs", "工人技术等级情况",
                 {col("grjsdj", "工人技术等级", K::Choice), col("sj_gr", "取得时间", K::YearMonth)});
 
-  all << history("jzgjckh", "教职工奖惩考核",
-                 {col("ch", "称号", K::Text), col("dj", "等级", K::Text),
-                  col("rjxk", "任教学科", K::Text), col("sj", "授予时间", K::YearMonth),
-                  col("dw", "授予单位", K::Text)});
+  all << history(
+      "jzgjckh", "教职工奖惩考核",
+      {col("ch", "称号", K::Text), col("dj", "等级", K::Text), col("rjxk", "任教学科", K::Text),
+       col("sj", "授予时间", K::YearMonth), col("dw", "授予单位", K::Text)});
   all << history("shgx", "社会关系",
                  {col("name", "姓名", K::Text), col("cw", "称谓", K::Text),
                   col("zw", "职务", K::Text), col("gzdw", "工作单位", K::Text),
                   col("address", "地址", K::Text), col("tel", "电话", K::Text)});
-  all << history("grll", "个人履历",
-                 {col("start_sj", "起始时间", K::YearMonth), col("end_sj", "结束时间", K::YearMonth),
-                  col("dw", "所在单位", K::Text), col("bm", "所在部门", K::Text),
-                  col("xzzw", "行政职务", K::Text), col("zwjb", "职务级别", K::Text)});
+  all << history(
+      "grll", "个人履历",
+      {col("start_sj", "起始时间", K::YearMonth), col("end_sj", "结束时间", K::YearMonth),
+       col("dw", "所在单位", K::Text), col("bm", "所在部门", K::Text),
+       col("xzzw", "行政职务", K::Text), col("zwjb", "职务级别", K::Text)});
   all << history("jyqk", "受教育情况",
                  {col("rxny", "入学年月", K::YearMonth), col("byny", "毕业年月", K::YearMonth),
                   col("byxx", "毕业学校", K::Text), col("xl", "学历", K::Text),
@@ -81,23 +82,27 @@ QList<Table> build() {
                   col("xxfs", "学习方式", K::Text), col("xw", "学位", K::Text),
                   col("xwsj", "学位时间", K::YearMonth), col("xwgj", "学位授予国家", K::Text),
                   col("xwdw", "学位授予单位", K::Text)});
-  all << history("jnpx", "境内培训情况",
-                 {col("start_sj", "起始时间", K::YearMonth), col("end_sj", "结束时间", K::YearMonth),
-                  col("xss", "学时数", K::NumberText), col("jb", "培训级别", K::Text),
-                  col("xs", "形式", K::Text), col("nr", "内容", K::Text),
-                  col("dw", "培训单位", K::Text)});
+  all << history(
+      "jnpx", "境内培训情况",
+      {col("start_sj", "起始时间", K::YearMonth), col("end_sj", "结束时间", K::YearMonth),
+       col("xss", "学时数", K::NumberText), col("jb", "培训级别", K::Text),
+       col("xs", "形式", K::Text), col("nr", "内容", K::Text), col("dw", "培训单位", K::Text)});
   all << history("jwpx", "境外培训情况",
-                 {col("start_sj", "起始时间", K::YearMonth), col("end_sj", "结束时间", K::YearMonth),
-                  col("nr", "内容", K::Text), col("dw", "培训单位", K::Text),
-                  col("gj", "培训国家地区", K::Text)});
+                 {col("start_sj", "起始时间", K::YearMonth),
+                  col("end_sj", "结束时间", K::YearMonth), col("nr", "内容", K::Text),
+                  col("dw", "培训单位", K::Text), col("gj", "培训国家地区", K::Text)});
 
-  all << Table{kAccounts, QString(), TableKind::Accounts,
+  all << Table{kAccounts,
+               QString(),
+               TableKind::Accounts,
                {col("id", "身份证号", K::IdentityNumber), col("password", "", K::Password),
                 col("qx", "", K::Integer), col("shr", "审核人", K::IdentityNumber)}};
-  all << Table{kCounter, QString(), TableKind::Counter,
-               {col("jzgjckh", "", K::Integer), col("shgx", "", K::Integer),
-                col("grll", "", K::Integer), col("jyqk", "", K::Integer),
-                col("jnpx", "", K::Integer), col("jwpx", "", K::Integer)}};
+  all << Table{
+      kCounter,
+      QString(),
+      TableKind::Counter,
+      {col("jzgjckh", "", K::Integer), col("shgx", "", K::Integer), col("grll", "", K::Integer),
+       col("jyqk", "", K::Integer), col("jnpx", "", K::Integer), col("jwpx", "", K::Integer)}};
   return all;
 }
 
@@ -138,10 +143,10 @@ QList<const Table*> oneRowTables() { return ofKind(TableKind::OneRow); }
 QList<const Table*> historyTables() { return ofKind(TableKind::History); }
 
 const QStringList& commandTextProviders() {
-  static const QStringList names = {
-      "DataSetProvider_search", "DataSetProvider_temp1", "DataSetProvider_temp2",
-      "DataSetProvider_temp3",  "datasetprovider_temp4", "DataSetProvider_temp5",
-      "DataSetProvider_temp6"};
+  static const QStringList names = {"DataSetProvider_search", "DataSetProvider_temp1",
+                                    "DataSetProvider_temp2",  "DataSetProvider_temp3",
+                                    "datasetprovider_temp4",  "DataSetProvider_temp5",
+                                    "DataSetProvider_temp6"};
   return names;
 }
 

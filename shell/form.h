@@ -22,6 +22,11 @@ class Form : public QWidget {
   void setMainForm(bool main) { mainForm_ = main; }
   bool isMainForm() const { return mainForm_; }
 
+  // Loads what the form prints of the person with identity number `personId` and shows it in a
+  // print preview; returns when the preview is closed. Only a form that prints overrides it: for
+  // the others it does nothing. Errors are left to the caller's handler.
+  virtual void printPreview(const QString& personId) { Q_UNUSED(personId); }
+
  protected:
   virtual void FormShow() {}
   virtual void FormClose() {}

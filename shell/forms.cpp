@@ -33,6 +33,10 @@ void close(QStringView name) {
   if (Form* form = find(name)) form->close();
 }
 
+void printPreview(QStringView name, const QString& personId) {
+  if (Form* form = find(name)) form->printPreview(personId);
+}
+
 void clear() {
   // Taken out first: a form's destructor may still look others up.
   while (!registry().isEmpty()) delete registry().takeLast();

@@ -19,6 +19,9 @@ const QList<Form*>& all();
 void show(QStringView name);
 void hide(QStringView name);
 void close(QStringView name);
+// Opens the named form's print preview of a person (Form::printPreview); does nothing for an
+// unknown name.
+void printPreview(QStringView name, const QString& personId);
 // Destroys every form, the last created first (tests build a fresh set).
 void clear();
 

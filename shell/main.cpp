@@ -75,9 +75,7 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
   Timer1->start();
 
   SocketConnection1.open(server);
-  notifier::listen(this, [this](const std::optional<QString>&) {
-    if (search->active()) search->refresh();
-  });
+  notifier::listen(this, [this](const std::optional<QString>& id) { followPersons(id); });
 }
 
 Tmain_manage::~Tmain_manage() = default;
@@ -133,6 +131,36 @@ void Tmain_manage::FormShow() {
   search->open();
   DBGrid1->resizeColumnsToContents();
   gridReady_ = true;
+}
+
+void Tmain_manage::followPersons(const std::optional<QString>& id) {
+  if (!search->active()) return;
+  if (!id) {
+    search->refresh();
+    return;
+  }
+  RemoteDataset lines(search->provider(), SocketConnection1);
+  lines.setCommandText(schema::queries::kPersonLines, {*id});
+  lines.open();
+  // The person's lines as they are now take the place of their first old line; a person new
+  // to the list goes where the list's identity-number order puts them.
+  const int first = search->locate(0, *id);
+  for (int row = first; row >= 0; row = search->locate(0, *id, row)) search->discardRows(row, 1);
+  search->insertRows(first >= 0 ? first : insertionPoint(*id), lines);
+}
+
+int Tmain_manage::insertionPoint(const QString& id) const {
+  // The list arrives in identity-number order (the engine reads `info` through its index on
+  // `id`); a binary search finds the place, and a list in any other order gets it at the end.
+  int low = 0, high = search->recordCount();
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (search->value(middle, 0).toString() < id)
+      low = middle + 1;
+    else
+      high = middle;
+  }
+  return low;
 }
 
 void Tmain_manage::DBGrid1DblClick() {

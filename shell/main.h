@@ -42,6 +42,9 @@ class Tmain_manage : public Form {
 
   void DBGrid1DblClick();
   void Timer1Timer();
+  // Follows an announced change: the one person's lines are read again and put in place (the
+  // rest of the list is not read again); with no person named, the whole list is.
+  void followPersons(const std::optional<QString>& id);
 
  protected:
   void FormShow() override;
@@ -55,6 +58,8 @@ class Tmain_manage : public Form {
   // Forms are created after this one: menu items and buttons whose form is not built are
   // disabled when the window is shown, so nothing pretends to work.
   void enableBuiltTargets();
+  // Where a person not yet listed belongs in the list.
+  int insertionPoint(const QString& id) const;
 
   DatasetModel* model_;
   QList<std::pair<QObject*, QString>> targets_;

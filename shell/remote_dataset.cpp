@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "schema/values.h"
 #include "shell/connection.h"
 #include "shell/remote_error.h"
 
@@ -171,6 +172,26 @@ QString RemoteDataset::fieldText(QStringView name) const { return field(name).to
 QVariant RemoteDataset::value(int row, int column) const {
   if (row < 0 || row >= recordCount() || column < 0 || column >= columns_.size()) return {};
   return valueOf(rows_[size_t(row)], column);
+}
+
+int RemoteDataset::locate(int column, const QString& text, int from) const {
+  if (column < 0 || column >= columns_.size()) return -1;
+  const QByteArray wanted = text.toUtf8();
+  for (int i = std::max(from, 0); i < recordCount(); ++i) {
+    const Row& row = rows_[size_t(i)];
+    if (row.edits || row.stored < 0) {
+      if (schema::trim(valueOf(row, column).toString()) == text) return i;
+      continue;
+    }
+    std::optional<QByteArrayView> bytes = values_.utf8(row.stored, column);
+    if (!bytes) continue;
+    // Characters up to 32 are single bytes in UTF-8: trimming the bytes trims the text.
+    QByteArrayView b = *bytes;
+    while (!b.isEmpty() && quint8(b.front()) <= 32) b = b.sliced(1);
+    while (!b.isEmpty() && quint8(b.back()) <= 32) b.chop(1);
+    if (b == QByteArrayView(wanted)) return i;
+  }
+  return -1;
 }
 
 void RemoteDataset::edit() {
@@ -343,11 +364,8 @@ void RemoteDataset::cancelUpdates() {
   emit currentChanged(current_);
 }
 
-void RemoteDataset::replaceRows(int first, int count, const RemoteDataset& from) {
+void RemoteDataset::discardRows(int first, int count) {
   requireActive();
-  from.requireActive();
-  if (from.columns_ != columns_)
-    throw RemoteError(QStringLiteral("%1: 列不一致，不能替换记录").arg(source_.provider));
   post();
   first = std::clamp(first, 0, recordCount());
   count = std::clamp(count, 0, recordCount() - first);
@@ -355,18 +373,28 @@ void RemoteDataset::replaceRows(int first, int count, const RemoteDataset& from)
     rows_.erase(rows_.begin() + i);
     emit rowRemoved(i);
   }
-  for (int i = 0; i < from.recordCount(); ++i) {
-    Row row;
-    row.stored = qint32(values_.appendRow(from.valuesOf(from.rows_[size_t(i)])));
-    row.rid = from.rows_[size_t(i)].rid;
-    rows_.insert(rows_.begin() + first + i, std::move(row));
-    emit rowInserted(first + i);
-  }
-  qint32 order = 0;
-  for (Row& row : rows_) row.order = order++;
   current_ = -2;
   setCurrent(rows_.empty() ? -1 : std::min(first, recordCount() - 1));
   eof_ = bof_ = rows_.empty();
+}
+
+void RemoteDataset::insertRows(int at, const RemoteDataset& from) {
+  requireActive();
+  from.requireActive();
+  if (from.columns_ != columns_)
+    throw RemoteError(QStringLiteral("%1: 列不一致，不能插入记录").arg(source_.provider));
+  post();
+  at = std::clamp(at, 0, recordCount());
+  for (int i = 0; i < from.recordCount(); ++i) {
+    const Row& source = from.rows_[size_t(i)];
+    Row row;
+    row.stored = qint32(values_.appendRow(from.valuesOf(source)));
+    row.rid = source.rid;
+    rows_.insert(rows_.begin() + at + i, std::move(row));
+    emit rowInserted(at + i);
+  }
+  qint32 order = 0;
+  for (Row& row : rows_) row.order = order++;
 }
 
 void applyTogether(const QList<RemoteDataset*>& datasets) {

@@ -66,6 +66,9 @@ class RemoteDataset : public QObject {
   // The same, as text: null reads as the empty text.
   QString fieldText(QStringView name) const;
   QVariant value(int row, int column) const;
+  // The first row from `from` on whose value in `column`, trimmed, is `text`; -1 when none. It
+  // compares the stored bytes, so a search of a long list makes no strings.
+  int locate(int column, const QString& text, int from = 0) const;
 
   // Local changes.
   void edit();
@@ -89,9 +92,12 @@ class RemoteDataset : public QObject {
   // their order.
   void cancelUpdates();
 
-  // Replaces the `count` rows from `first` by every row of `from` (an open dataset with the
-  // same columns), as read: for following one changed row without reading all again.
-  void replaceRows(int first, int count, const RemoteDataset& from);
+  // Removes `count` rows from `first` from the local copy only, as if they had not been read:
+  // nothing is deleted on the server. Pending changes elsewhere stay.
+  void discardRows(int first, int count);
+  // Inserts every row of `from` (an open dataset with the same columns) before row `at`, as
+  // read. With discardRows, a list follows one changed person without reading all again.
+  void insertRows(int at, const RemoteDataset& from);
 
  signals:
   // The rows were replaced (open, close, refresh).

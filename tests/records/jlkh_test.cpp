@@ -117,7 +117,7 @@ class JlkhTest : public QObject {
       QVERIFY(!editable(Grid(g)));
     }
     QVERIFY(!form()->BitBtn2->isEnabled());
-    QVERIFY(!form()->BitBtn3->isEnabled());
+    QVERIFY(form()->BitBtn3->isEnabled());
   }
 
   void anEmptyTableGetsDrawnNumbers() {

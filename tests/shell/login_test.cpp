@@ -1,14 +1,15 @@
 // Signing in through the login form against a real server: the messages, the trimming and case
 // rules, the role routing and what is (not) stored in the sign-in state.
+#include "shell/login.h"
+
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
-#include "shell/forms.h"
-#include "shell/login.h"
-#include "shell/program.h"
 #include "shell/connection.h"
+#include "shell/forms.h"
+#include "shell/program.h"
 #include "shell/signin.h"
 #include "tests/support/client/client_fixture.h"
 
@@ -53,19 +54,26 @@ class LoginTest : public QObject {
     QTest::addColumn<int>("role");
     const QString noUser = QStringLiteral("用户名不正确!");
     const QString badRole = QStringLiteral("该账户权限设置有误，请联系管理员!");
-    QTest::newRow("blanks around both") << "  " + kAdmin + " \t" << " secret " << "" << 0;
-    QTest::newRow("trailing X matches X") << kManager << "bpass" << "" << 1;
+    QTest::newRow("blanks around both") << "  " + kAdmin + " \t"
+                                        << " secret "
+                                        << "" << 0;
+    QTest::newRow("trailing X matches X") << kManager << "bpass"
+                                          << "" << 1;
     QTest::newRow("trailing x does not match X") << kManager.toLower() << "bpass" << noUser << -1;
-    QTest::newRow("unknown id with another's password")
-        << "999999999999999999" << "secret" << noUser << -1;
-    QTest::newRow("wrong password") << kAdmin << "Secret" << "密码不正确!" << -1;
-    QTest::newRow("special id, right password") << kSpecial << "magic" << "" << 0;
-    QTest::newRow("special id, wrong password")
-        << kSpecial << "nope" << "密码不对？？你是知道的！想想，呵呵！" << -1;
-    QTest::newRow("stored id with blanks") << kStaff << "dpass" << "" << 2;
+    QTest::newRow("unknown id with another's password") << "999999999999999999"
+                                                        << "secret" << noUser << -1;
+    QTest::newRow("wrong password") << kAdmin << "Secret"
+                                    << "密码不正确!" << -1;
+    QTest::newRow("special id, right password") << kSpecial << "magic"
+                                                << "" << 0;
+    QTest::newRow("special id, wrong password") << kSpecial << "nope"
+                                                << "密码不对？？你是知道的！想想，呵呵！" << -1;
+    QTest::newRow("stored id with blanks") << kStaff << "dpass"
+                                           << "" << 2;
     QTest::newRow("null role") << kNoRole << "npass" << badRole << -1;
     QTest::newRow("unknown role") << kBadRole << "epass" << badRole << -1;
-    QTest::newRow("empty fields") << "" << "" << noUser << -1;
+    QTest::newRow("empty fields") << ""
+                                  << "" << noUser << -1;
   }
 
   void outcomes() {

@@ -44,9 +44,11 @@ class MainWindowTest : public QObject {
     fixture_.addAccount(kAdmin, QStringLiteral("管理员"), 0, QStringLiteral("secret"));
     fixture_.addAccount(kTeacher, QStringLiteral("王老师"), 2, QStringLiteral("t"));
     fixture_.server.sql(QStringLiteral("update info set sex='女' where id=?"), {kTeacher});
-    fixture_.server.sql(QStringLiteral("update user_name set shr=? where id=?"), {kAdmin, kTeacher});
+    fixture_.server.sql(QStringLiteral("update user_name set shr=? where id=?"),
+                        {kAdmin, kTeacher});
     // An `info` row without an account and an account without an `info` row: neither listed.
-    fixture_.server.sql(QStringLiteral("insert into info(id, name) values('130101199303033333', '无账户')"));
+    fixture_.server.sql(
+        QStringLiteral("insert into info(id, name) values('130101199303033333', '无账户')"));
     fixture_.addAccount(QStringLiteral("140101199404044444"), QStringLiteral("无基本信息"), 2);
     fixture_.server.sql(QStringLiteral("delete from info where id='140101199404044444'"));
   }
@@ -82,14 +84,48 @@ class MainWindowTest : public QObject {
     QCOMPARE(m.captured(1), QStringLiteral("2"));
 
     // Another form adds a person and announces it: the next tick counts it.
-    fixture_.server.sql(QStringLiteral("insert into info(id, name) values('150101199505055555', '新人')"));
-    fixture_.server.sql(QStringLiteral("insert into user_name(id, qx) values('150101199505055555', 2)"));
+    fixture_.server.sql(
+        QStringLiteral("insert into info(id, name) values('150101199505055555', '新人')"));
+    fixture_.server.sql(
+        QStringLiteral("insert into user_name(id, qx) values('150101199505055555', 2)"));
     notifier::personsChanged();
     main->Timer1Timer();
     m = kStatus.match(main->StatusBar1->currentMessage());
     QCOMPARE(m.captured(1), QStringLiteral("3"));
     fixture_.server.sql(QStringLiteral("delete from user_name where id='150101199505055555'"));
     fixture_.server.sql(QStringLiteral("delete from info where id='150101199505055555'"));
+  }
+
+  // After a change to one person only that person's lines are read again: the edited line
+  // changes in place, a line nobody announced stays as read, a new person appears in
+  // identity-number order, a deleted one disappears, and the count follows.
+  void onePersonIsFollowedAlone() {
+    fixture_.signIn(kAdmin, QStringLiteral("secret"));
+    Tmain_manage* main = mainWindow();
+    RemoteDataset& search = *main->search;
+    QCOMPARE(column(search, 0), (QStringList{kAdmin, kTeacher}));
+    const QString newcomer = QStringLiteral("115101199606066666");
+    auto sql = [this](const char* text, const QString& id) {
+      fixture_.server.sql(QString::fromUtf8(text), {id});
+    };
+    sql("update info set name='改名' where id=?", kTeacher);
+    sql("update info set name='未通知' where id=?", kAdmin);
+    notifier::personChanged(kTeacher);
+    QCOMPARE(column(search, 1), (QStringList{"管理员", "改名"}));
+
+    sql("insert into info(id, name) values(?, '新人')", newcomer);
+    sql("insert into user_name(id, qx) values(?, 2)", newcomer);
+    notifier::personChanged(newcomer);
+    QCOMPARE(column(search, 0), (QStringList{kAdmin, newcomer, kTeacher}));
+    main->Timer1Timer();
+    QCOMPARE(kStatus.match(main->StatusBar1->currentMessage()).captured(1), QStringLiteral("3"));
+
+    sql("delete from user_name where id=?", newcomer);
+    notifier::personChanged(newcomer);
+    QCOMPARE(column(search, 0), (QStringList{kAdmin, kTeacher}));
+    sql("delete from info where id=?", newcomer);
+    sql("update info set name='王老师' where id=?", kTeacher);
+    sql("update info set name='管理员' where id=?", kAdmin);
   }
 
   void doubleClickOpensTheCurrentPerson() {
