@@ -112,15 +112,21 @@ int runClient(int argc, char** argv) {
   parser.setApplicationDescription(QStringLiteral("staffinfo 教职工信息采集系统 客户端"));
   parser.addHelpOption();
   const QCommandLineOption serverOption(
-      QStringLiteral("server"), QStringLiteral("应用服务器地址 HOST[:PORT]，默认 127.0.0.1:7070"),
+      QStringLiteral("server"),
+      QStringLiteral("应用服务器地址 [tls://|tcp://]HOST[:PORT]，默认 127.0.0.1:7070；"
+                     "非本机地址使用 TLS"),
       QStringLiteral("HOST[:PORT]"));
+  const QCommandLineOption caOption(
+      QStringLiteral("ca"), QStringLiteral("用于验证服务器证书的 CA 证书文件（PEM），默认用系统的"),
+      QStringLiteral("FILE"));
   parser.addOption(serverOption);
+  parser.addOption(caOption);
   parser.process(app);
 
   QString serverText = qEnvironmentVariable("STAFFINFO_SERVER");
   if (parser.isSet(serverOption)) serverText = parser.value(serverOption);
-  std::optional<ServerAddress> server =
-      serverText.isEmpty() ? std::optional(ServerAddress{}) : ServerAddress::parse(serverText);
+  const std::optional<ServerAddress> server =
+      ServerAddress::fromOptions(serverText, parser.value(caOption));
   if (!server) {
     QMessageBox::critical(nullptr, QStringLiteral("错误"),
                           QStringLiteral("应用服务器地址无效：%1").arg(serverText));

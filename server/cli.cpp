@@ -6,9 +6,9 @@ namespace server {
 
 namespace {
 
+using Kind = Command::Kind;
+
 const QString kServe = QStringLiteral("serve");
-const QString kAddAccount = QStringLiteral("add-account");
-const QString kSeedDemo = QStringLiteral("seed-demo");
 
 Status parseListen(const QString& text, Command& command) {
   const qsizetype colon = text.lastIndexOf(u':');
@@ -31,17 +31,129 @@ Status parseRole(const QString& text, Command& command) {
   return ok();
 }
 
+// A positive whole number up to `most`.
+Status parseCount(const QString& text, int most, int* out) {
+  bool parsed = false;
+  const int value = text.toInt(&parsed);
+  if (!parsed || value < 1 || value > most)
+    return Error{QStringLiteral("需要 1 到 %1 之间的整数，收到 \"%2\"").arg(most).arg(text)};
+  *out = value;
+  return ok();
+}
+
+// Seconds, fractions allowed (tests use short times), stored as milliseconds; at least 1 ms,
+// or exactly 0 where `zero` is allowed.
+Status parseSeconds(const QString& text, int* ms, bool zero = false) {
+  bool parsed = false;
+  const double seconds = text.toDouble(&parsed);
+  if (!parsed || (seconds < 0.001 && !(zero && seconds == 0)) || seconds > 1e6)
+    return Error{QStringLiteral("需要秒数（大于 0），收到 \"%1\"").arg(text)};
+  *ms = int(seconds * 1000);
+  return ok();
+}
+
+// The options that take a value: which sub-commands accept each, and where its value goes.
+struct ValueOption {
+  QLatin1StringView name;
+  QList<Kind> kinds;
+  Status (*set)(const QString& value, Command& command);
+};
+
+const QList<Kind> kAll = {Kind::Serve, Kind::AddAccount, Kind::SeedDemo};
+
+const QList<ValueOption>& valueOptions() {
+  static const QList<ValueOption> options = {
+      {QLatin1StringView("--db"), kAll,
+       [](const QString& v, Command& c) {
+         c.database = v;
+         return ok();
+       }},
+      {QLatin1StringView("--listen"), {Kind::Serve}, parseListen},
+      {QLatin1StringView("--tls-cert"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) {
+         c.serve.tlsCert = v;
+         return ok();
+       }},
+      {QLatin1StringView("--tls-key"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) {
+         c.serve.tlsKey = v;
+         return ok();
+       }},
+      {QLatin1StringView("--signin-timeout"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseSeconds(v, &c.serve.signInTimeoutMs); }},
+      {QLatin1StringView("--stall-timeout"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseSeconds(v, &c.serve.stallTimeoutMs); }},
+      {QLatin1StringView("--idle-timeout"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseSeconds(v, &c.serve.idleTimeoutMs); }},
+      {QLatin1StringView("--throttle"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseSeconds(v, &c.serve.throttleMs, true); }},
+      {QLatin1StringView("--max-per-address"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseCount(v, 100000, &c.serve.maxPerAddress); }},
+      {QLatin1StringView("--cert"),
+       {Kind::MakeCert},
+       [](const QString& v, Command& c) {
+         c.certFile = v;
+         return ok();
+       }},
+      {QLatin1StringView("--key"),
+       {Kind::MakeCert},
+       [](const QString& v, Command& c) {
+         c.keyFile = v;
+         return ok();
+       }},
+      {QLatin1StringView("--days"),
+       {Kind::MakeCert},
+       [](const QString& v, Command& c) { return parseCount(v, 36500, &c.days); }},
+  };
+  return options;
+}
+
+const ValueOption* valueOption(const QString& arg, Kind kind) {
+  for (const ValueOption& option : valueOptions())
+    if (arg == option.name && option.kinds.contains(kind)) return &option;
+  return nullptr;
+}
+
+const QList<std::pair<QLatin1StringView, Kind>> kVerbs = {
+    {QLatin1StringView("add-account"), Kind::AddAccount},
+    {QLatin1StringView("seed-demo"), Kind::SeedDemo},
+    {QLatin1StringView("make-cert"), Kind::MakeCert},
+};
+
+Status checkServe(const Command& command) {
+  const ServeOptions& serve = command.serve;
+  if (serve.tlsCert.isEmpty() != serve.tlsKey.isEmpty())
+    return Error{QStringLiteral("--tls-cert 与 --tls-key 须同时给出")};
+  if (serve.tlsCert.isEmpty() && !serve.insecure && !isLoopback(command.host))
+    return Error{QStringLiteral("在 %1 上监听会让密码以明文经过网络：请用 --tls-cert/--tls-key "
+                                "启用 TLS（staffinfo-server make-cert 可生成自签名证书），"
+                                "或明确给出 --insecure")
+                     .arg(command.host)};
+  return ok();
+}
+
 }  // namespace
+
+bool isLoopback(const QString& host) {
+  return host == u"localhost" || QHostAddress(host).isLoopback();
+}
 
 Result<Command> parseCommand(const QStringList& arguments) {
   Command command;
   QStringList rest = arguments;
   if (!rest.isEmpty() && !rest.front().startsWith(u'-')) {
     const QString verb = rest.takeFirst();
-    if (verb == kAddAccount)
-      command.kind = Command::Kind::AddAccount;
-    else if (verb == kSeedDemo)
-      command.kind = Command::Kind::SeedDemo;
+    const auto known = std::find_if(kVerbs.begin(), kVerbs.end(),
+                                    [&](const auto& entry) { return verb == entry.first; });
+    if (known != kVerbs.end())
+      command.kind = known->second;
     else if (verb != kServe)
       return Error{QStringLiteral("未知的子命令：%1").arg(verb)};
   }
@@ -49,40 +161,45 @@ Result<Command> parseCommand(const QStringList& arguments) {
   QStringList positional;
   while (!rest.isEmpty()) {
     const QString arg = rest.takeFirst();
-    const bool takesValue =
-        arg == u"--db" || (arg == u"--listen" && command.kind == Command::Kind::Serve);
-    if (!takesValue) {
+    if (arg == u"--insecure" && command.kind == Kind::Serve) {
+      command.serve.insecure = true;
+      continue;
+    }
+    const ValueOption* option = valueOption(arg, command.kind);
+    if (!option) {
       if (arg.startsWith(u"--")) return Error{QStringLiteral("未知的选项：%1").arg(arg)};
       positional << arg;
       continue;
     }
     if (rest.isEmpty()) return Error{QStringLiteral("%1 缺少取值").arg(arg)};
-    const QString value = rest.takeFirst();
-    if (arg == u"--db") {
-      command.database = value;
-    } else if (Status s = parseListen(value, command); !s) {
-      return Error{s.error()};
-    }
+    if (Status s = option->set(rest.takeFirst(), command); !s)
+      return Error{QStringLiteral("%1：%2").arg(arg, s.error())};
   }
 
   switch (command.kind) {
-    case Command::Kind::Serve:
+    case Kind::Serve:
       if (!positional.isEmpty())
         return Error{QStringLiteral("serve 不接受参数：%1").arg(positional.join(u' '))};
+      if (Status s = checkServe(command); !s) return Error{s.error()};
       break;
-    case Command::Kind::AddAccount:
+    case Kind::AddAccount:
       if (positional.size() != 3) return Error{QStringLiteral("add-account 需要 ID NAME ROLE")};
       command.id = positional[0];
       command.name = positional[1];
       if (Status s = parseRole(positional[2], command); !s) return Error{s.error()};
       break;
-    case Command::Kind::SeedDemo: {
+    case Kind::SeedDemo: {
       bool parsed = false;
       command.persons = positional.size() == 1 ? positional[0].toInt(&parsed) : 0;
       if (!parsed || command.persons < 0)
         return Error{QStringLiteral("seed-demo 需要人数 N（非负整数）")};
       break;
     }
+    case Kind::MakeCert:
+      if (command.certFile.isEmpty() || command.keyFile.isEmpty())
+        return Error{QStringLiteral("make-cert 需要 --cert FILE 和 --key FILE")};
+      command.names = positional;
+      break;
   }
   return command;
 }
@@ -91,13 +208,26 @@ QString usage() {
   return QStringLiteral(
       "usage:\n"
       "  staffinfo-server [serve] [--db PATH] [--listen HOST:PORT]\n"
+      "                   [--tls-cert FILE --tls-key FILE] [--insecure]\n"
+      "                   [--signin-timeout S] [--stall-timeout S] [--idle-timeout S]\n"
+      "                   [--max-per-address N] [--throttle S]\n"
       "      serve clients (defaults: --db staffinfo.db, --listen 127.0.0.1:7070;\n"
-      "      port 0 picks a free port)\n"
+      "      port 0 picks a free port). Off loopback the wire must run in TLS: give the\n"
+      "      certificate and key (PEM), or --insecure to serve plain TCP anyway.\n"
+      "      A connection not signed in within --signin-timeout (10 s), or whose frame stops\n"
+      "      arriving for --stall-timeout (10 s), is closed, and so is a signed-in one idle for\n"
+      "      --idle-timeout (1800 s); one address holds at most --max-per-address (32)\n"
+      "      connections; repeated failed sign-ins wait --throttle (1 s), doubling\n"
+      "      (0: no waiting, for test set-ups only).\n"
       "  staffinfo-server add-account --db PATH ID NAME ROLE\n"
       "      create or overwrite an account and its info row; the password is read as one\n"
       "      line from standard input; ROLE: 0 超级管理员, 1 管理员, 2 普通用户\n"
       "  staffinfo-server seed-demo --db PATH N\n"
       "      fill an empty database with N demo persons and the demo administrators\n"
+      "  staffinfo-server make-cert --cert FILE --key FILE [--days N] [HOST...]\n"
+      "      write a self-signed TLS certificate valid for the HOST names and addresses\n"
+      "      (default: this machine's name, localhost, 127.0.0.1, ::1) and its private key;\n"
+      "      clients trust it with --ca FILE\n"
       "A new database file gets the schema automatically.\n");
 }
 

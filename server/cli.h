@@ -4,27 +4,37 @@
 #include <QStringList>
 
 #include "server/result.h"
+#include "server/serve_options.h"
 
 // The command line of staffinfo-server.
 namespace server {
 
 struct Command {
-  enum class Kind { Serve, AddAccount, SeedDemo };
+  enum class Kind { Serve, AddAccount, SeedDemo, MakeCert };
   Kind kind = Kind::Serve;
   QString database = QStringLiteral("staffinfo.db");
   QString host = QStringLiteral("127.0.0.1");
   quint16 port = 7070;  // 0: any free port
+  ServeOptions serve;
   // add-account
   QString id;
   QString name;
   int role = 0;
   // seed-demo
   int persons = 0;
+  // make-cert: where the pair goes, how long it is valid, the names it is valid for
+  QString certFile;
+  QString keyFile;
+  int days = 3650;
+  QStringList names;
 };
 
 // Parses the arguments after the program name. The error names what is wrong; print it with
 // usage().
 Result<Command> parseCommand(const QStringList& arguments);
+
+// True for an address only this machine can reach (127.0.0.0/8, ::1, localhost).
+bool isLoopback(const QString& host);
 
 QString usage();
 

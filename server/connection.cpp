@@ -1,10 +1,13 @@
 #include "server/connection.h"
 
-#include <QTcpSocket>
+#include <QDeadlineTimer>
+#include <QSslSocket>
 #include <QtEndian>
+#include <memory>
 
 #include "protocol/frame.h"
 #include "server/log.h"
+#include "server/request_limits.h"
 #include "server/session.h"
 #include "server/storage.h"
 
@@ -12,10 +15,7 @@ namespace server {
 
 namespace {
 
-constexpr int kChunkTimeoutMs = 30000;  // a frame that stalls this long mid-way is dropped
 constexpr int kWriteTimeoutMs = 60000;
-// Before sign-in a frame needs no more than a few bytes; a big one is not waited for.
-constexpr quint32 kGuestFrameBytes = 64 * 1024;
 
 QString peerOf(const QTcpSocket& socket) {
   return socket.peerAddress().toString() + u':' + QString::number(socket.peerPort());
@@ -34,72 +34,149 @@ bool send(QTcpSocket& socket, QByteArray frame) {
   return true;
 }
 
-// Waits for the next frame header; false when the peer has gone.
-bool waitForHeader(QTcpSocket& socket) {
-  while (socket.bytesAvailable() < 4)
-    if (!socket.waitForReadyRead(-1)) return false;
-  return true;
+// One connection's conversation with its deadlines.
+class Conversation {
+ public:
+  Conversation(QTcpSocket& socket, Session& session, const ServeOptions& options,
+               const QDeadlineTimer& signInDeadline)
+      : socket_(socket), session_(session), options_(options), signInDeadline_(signInDeadline) {}
+
+  // Serves requests until the connection ends; returns why it ended.
+  QString run() {
+    while (true) {
+      const QString ended = nextRequest();
+      if (!ended.isEmpty()) return ended;
+    }
+  }
+
+ private:
+  // How long to wait for more bytes: the stall limit, and before sign-in no later than its
+  // deadline.
+  int waitMs(int limitMs) const {
+    if (session_.signedIn()) return limitMs;
+    return int(qBound<qint64>(0, signInDeadline_.remainingTime(), qint64(limitMs)));
+  }
+
+  // Waits until `count` bytes are buffered. Empty on success, else why the connection ends
+  // (having told the client when it is still there).
+  QString await(qint64 count, int idleLimitMs) {
+    while (socket_.bytesAvailable() < count) {
+      const bool started = socket_.bytesAvailable() > 0;
+      const int limit = waitMs(started ? options_.stallTimeoutMs : idleLimitMs);
+      if (limit > 0 && socket_.waitForReadyRead(limit)) continue;
+      if (socket_.state() != QAbstractSocket::ConnectedState)
+        return QStringLiteral("closed by peer");
+      QString reason;
+      if (!session_.signedIn() && signInDeadline_.hasExpired())
+        reason =
+            QStringLiteral("未在 %1 秒内登录，连接已关闭").arg(options_.signInTimeoutMs / 1000.0);
+      else if (started)
+        reason = QStringLiteral("报文传送中断，连接已关闭");
+      else
+        reason = QStringLiteral("连接空闲时间过长，已断开");
+      send(socket_, errorFrame(reason));
+      return reason;
+    }
+    return QString();
+  }
+
+  QString nextRequest() {
+    if (QString ended = await(1, options_.idleTimeoutMs); !ended.isEmpty()) return ended;
+    if (QString ended = await(4, options_.stallTimeoutMs); !ended.isEmpty()) return ended;
+    const quint32 length = qFromBigEndian<quint32>(socket_.peek(4).constData());
+    const quint32 most =
+        session_.signedIn() ? limits::kMaxRequestBytes : limits::kMaxGuestRequestBytes;
+    if (length > most) {
+      const QString reason =
+          session_.signedIn()
+              ? QStringLiteral("请求过大（%1 字节，上限 %2 字节）").arg(length).arg(most)
+              : QStringLiteral("登录前的报文过长（%1 字节）").arg(length);
+      send(socket_, errorFrame(reason));
+      return reason;
+    }
+    if (QString ended = await(4 + qint64(length), options_.stallTimeoutMs); !ended.isEmpty())
+      return ended;
+    socket_.skip(4);
+    const QByteArray body = socket_.read(length);
+
+    if (const std::optional<QString> refusal = limits::checkShape(body)) {
+      send(socket_, errorFrame(*refusal));
+      // A request over the limits is answered; bytes that are not a request end the talk.
+      return *refusal == protocol::kUnreadableFrame ? *refusal : QString();
+    }
+    QString error;
+    const std::optional<QCborMap> request = protocol::parseFrameBody(body, &error);
+    if (!request) {
+      send(socket_, errorFrame(error));
+      return error;
+    }
+    const Session::Reply reply = session_.handle(*request);
+    if (!send(socket_, reply.frame))
+      return QStringLiteral("send failed: %1").arg(socket_.errorString());
+    if (reply.close) return QStringLiteral("closed by server");
+    return QString();
+  }
+
+  QTcpSocket& socket_;
+  Session& session_;
+  const ServeOptions& options_;
+  const QDeadlineTimer& signInDeadline_;
+};
+
+std::unique_ptr<QTcpSocket> takeSocket(qintptr descriptor, bool tls) {
+  std::unique_ptr<QTcpSocket> socket =
+      tls ? std::make_unique<QSslSocket>() : std::make_unique<QTcpSocket>();
+  if (!socket->setSocketDescriptor(descriptor)) {
+    logLine(QStringLiteral("cannot take connection: %1").arg(socket->errorString()));
+    return nullptr;
+  }
+  return socket;
 }
 
 }  // namespace
 
-void serveConnection(qintptr descriptor, const QString& location) {
-  QTcpSocket socket;
-  if (!socket.setSocketDescriptor(descriptor)) {
-    logLine(QStringLiteral("cannot take connection: %1").arg(socket.errorString()));
-    return;
-  }
-  socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-  const QString peer = peerOf(socket);
+void serveConnection(qintptr descriptor, const ConnectionContext& context) {
+  const QDeadlineTimer signInDeadline(context.options.signInTimeoutMs);
+  std::unique_ptr<QTcpSocket> socket = takeSocket(descriptor, context.tls.has_value());
+  if (!socket) return;
+  socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  // Never more buffered than the largest request, whatever a client sends ahead.
+  socket->setReadBufferSize(limits::kMaxRequestBytes + 8);
+  const QString peer = peerOf(*socket);
   logLine(peer + QStringLiteral(" connected"));
 
   QString reason;
-  Result<std::unique_ptr<Storage>> storage = openStorage(location);
-  if (!storage) {
-    reason = storage.error();
-    send(socket, errorFrame(reason));
-  } else {
-    Session session(**storage, peer);
-    while (true) {
-      if (!waitForHeader(socket)) {
-        reason = QStringLiteral("closed by peer");
-        break;
-      }
-      const quint32 length = qFromBigEndian<quint32>(socket.peek(4).constData());
-      if (!session.signedIn() && length > kGuestFrameBytes) {
-        reason = QStringLiteral("登录前的报文过长（%1 字节）").arg(length);
-        send(socket, errorFrame(reason));
-        break;
-      }
-      QString error;
-      const std::optional<QCborMap> request = protocol::readFrame(socket, kChunkTimeoutMs, &error);
-      if (!request) {
-        reason = error;
-        send(socket, errorFrame(error));
-        break;
-      }
-      const Session::Reply reply = session.handle(*request);
-      if (!send(socket, reply.frame)) {
-        reason = QStringLiteral("send failed: %1").arg(socket.errorString());
-        break;
-      }
-      if (reply.close) {
-        reason = QStringLiteral("closed by server");
-        break;
-      }
+  if (auto* tls = qobject_cast<QSslSocket*>(socket.get())) {
+    tls->setSslConfiguration(*context.tls);
+    tls->startServerEncryption();
+    if (!tls->waitForEncrypted(int(qMax<qint64>(signInDeadline.remainingTime(), 1))))
+      reason = QStringLiteral("TLS handshake failed: %1").arg(tls->errorString());
+  }
+  if (reason.isEmpty()) {
+    Result<std::unique_ptr<Storage>> storage = openStorage(context.location);
+    if (!storage) {
+      reason = storage.error();
+      send(*socket, errorFrame(reason));
+    } else {
+      Session session(**storage, peer, socket->peerAddress().toString(), *context.throttle);
+      reason = Conversation(*socket, session, context.options, signInDeadline).run();
     }
   }
-  socket.disconnectFromHost();
-  if (socket.state() != QAbstractSocket::UnconnectedState) socket.waitForDisconnected(1000);
+  socket->disconnectFromHost();
+  if (socket->state() != QAbstractSocket::UnconnectedState) socket->waitForDisconnected(1000);
   logLine(QStringLiteral("%1 disconnected (%2)").arg(peer, reason));
 }
 
-void refuseConnection(qintptr descriptor, const QString& reason) {
+void refuseConnection(qintptr descriptor, const QString& reason, bool tls) {
   QTcpSocket socket;
   if (!socket.setSocketDescriptor(descriptor)) return;
   logLine(QStringLiteral("%1 refused: %2").arg(peerOf(socket), reason));
-  socket.write(errorFrame(reason));
-  socket.waitForBytesWritten(1000);
+  // Over TLS a reason could only be given after a handshake, which the accepting thread does
+  // not wait for: the connection is just closed.
+  if (!tls) {
+    socket.write(errorFrame(reason));
+    socket.waitForBytesWritten(1000);
+  }
   socket.disconnectFromHost();
 }
 

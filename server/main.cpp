@@ -13,6 +13,7 @@
 #include "server/listener.h"
 #include "server/log.h"
 #include "server/storage.h"
+#include "server/tls.h"
 
 namespace {
 
@@ -37,7 +38,14 @@ int serve(const Command& command) {
   raiseOpenFileLimit();
   // A client that vanishes while its reply is being written must not end the server.
   std::signal(SIGPIPE, SIG_IGN);
-  Listener listener(command.database);
+  std::optional<QSslConfiguration> tls;
+  if (!command.serve.tlsCert.isEmpty()) {
+    Result<QSslConfiguration> configuration =
+        tls::serverConfiguration(command.serve.tlsCert, command.serve.tlsKey);
+    if (!configuration) return fail(configuration.error());
+    tls = *configuration;
+  }
+  Listener listener(command.database, command.serve, tls);
   const QHostAddress address = command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost)
                                                             : QHostAddress(command.host);
   if (!listener.listen(address, command.port))
@@ -45,10 +53,9 @@ int serve(const Command& command) {
                     .arg(command.host)
                     .arg(command.port)
                     .arg(listener.errorString()));
-  logLine(QStringLiteral("listening on %1:%2, database %3")
-              .arg(command.host)
-              .arg(listener.serverPort())
-              .arg(command.database));
+  logLine(QStringLiteral("listening on %1:%2 (%3), database %4")
+              .arg(command.host, QString::number(listener.serverPort()),
+                   tls ? QStringLiteral("TLS") : QStringLiteral("plain TCP"), command.database));
   return QCoreApplication::exec();
 }
 
@@ -76,6 +83,16 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  if (command->kind == Command::Kind::MakeCert) {
+    if (Status s = tls::makeCertificate(command->certFile, command->keyFile, command->names,
+                                        command->days);
+        !s)
+      return fail(s.error());
+    logLine(QStringLiteral("certificate %1 and key %2 written")
+                .arg(command->certFile, command->keyFile));
+    return 0;
+  }
+
   Result<std::unique_ptr<Storage>> storage = openStorage(command->database);
   if (!storage) return fail(storage.error());
   if (Status s = (*storage)->ensureSchema(); !s) return fail(s.error());
@@ -95,6 +112,8 @@ int main(int argc, char** argv) {
                   .arg(command->database));
       return 0;
     }
+    case Command::Kind::MakeCert:
+      break;
   }
   return 1;
 }

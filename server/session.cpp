@@ -6,6 +6,7 @@
 #include "server/accounts.h"
 #include "server/log.h"
 #include "server/password.h"
+#include "server/request_limits.h"
 #include "server/write_plan.h"
 
 namespace server {
@@ -34,7 +35,11 @@ const char* outcomeText(protocol::SignInOutcome outcome) {
 Session::Reply::Reply(const QCborMap& message, bool close)
     : frame(protocol::encodeFrame(message)), close(close) {}
 
-Session::Session(Storage& storage, QString peer) : storage_(storage), peer_(std::move(peer)) {}
+Session::Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle)
+    : storage_(storage),
+      peer_(std::move(peer)),
+      address_(std::move(address)),
+      throttle_(throttle) {}
 
 void Session::log(const QString& text) const { logLine(peer_ + u' ' + text); }
 
@@ -58,10 +63,12 @@ Session::Reply Session::handle(const QCborMap& request) {
     const Result<qint64> value = draw(protocol::DrawRequest::fromCbor(request));
     reply = value ? protocol::DrawReply{*value}.toCbor() : errorReply(value.error());
   } else {
-    reply = errorReply(QStringLiteral("未知的请求：%1").arg(op));
+    // What the client named is neither echoed nor logged: it is not an op.
+    log(QStringLiteral("unknown request refused"));
+    return {errorReply(QStringLiteral("未知的请求"))};
   }
   if (const std::optional<QString> error = protocol::replyError(reply))
-    log(QStringLiteral("%1 refused: %2").arg(op, *error));
+    log(QStringLiteral("%1 refused: %2").arg(op, clipped(*error, 300)));
   return {reply};
 }
 
@@ -71,7 +78,7 @@ Session::Reply Session::hello(const QCborMap& request) {
   if (protocol::opOf(request) != protocol::op::kHello)
     refusal = QStringLiteral("连接须以 hello 开始");
   else if (hello.object != protocol::kServerObject)
-    refusal = QStringLiteral("服务器对象不存在：%1").arg(hello.object);
+    refusal = QStringLiteral("服务器对象不存在：%1").arg(clipped(hello.object));
   else if (hello.version != protocol::kVersion)
     refusal = QStringLiteral("协议版本不受支持：%1").arg(hello.version);
   if (!refusal.isEmpty()) {
@@ -86,9 +93,15 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
   user_.reset();
   seenGeneration_ = accountsGeneration();
   const QString id = schema::trim(request.id);
+  if (const qint64 waitMs = throttle_.waitFor(id, address_); waitMs > 0) {
+    const qint64 seconds = (waitMs + 999) / 1000;
+    log(QStringLiteral("sign-in %1 throttled: %2 s to wait")
+            .arg(clipped(id), QString::number(seconds)));
+    return errorReply(QStringLiteral("登录失败次数过多，请 %1 秒后再试").arg(seconds));
+  }
   const Result<std::optional<Account>> account = storage_.findAccount(id);
   if (!account) {
-    log(QStringLiteral("sign-in %1 failed: %2").arg(id, account.error()));
+    log(QStringLiteral("sign-in %1 failed: %2").arg(clipped(id), account.error()));
     return errorReply(account.error());
   }
   protocol::SignInReply reply;
@@ -103,8 +116,12 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
   } else {
     reply.outcome = protocol::SignInOutcome::NoValidRole;
   }
+  if (reply.outcome == protocol::SignInOutcome::SignedIn)
+    throttle_.succeeded(id, address_);
+  else if (reply.outcome != protocol::SignInOutcome::NoValidRole)
+    throttle_.failed(id, address_);
   log(QStringLiteral("sign-in %1 %2%3")
-          .arg(id, QLatin1StringView(outcomeText(reply.outcome)),
+          .arg(clipped(id), QLatin1StringView(outcomeText(reply.outcome)),
                user_ ? QStringLiteral(", role %1").arg(user_->role) : QString()));
   return reply.toCbor();
 }
@@ -127,13 +144,14 @@ Status Session::followAccount() {
 }
 
 Result<protocol::Packet> Session::open(const protocol::OpenRequest& request) {
+  if (const std::optional<QString> refusal = limits::checkOpen(request)) return Error{*refusal};
   if (const schema::Table* table = schema::providerTable(request.provider)) {
     std::optional<QString> key = request.personKey;
     if (Status s = access::mayRead(*user_, *table, &key); !s) return Error{s.error()};
     return storage_.readTable(*table, key);
   }
   if (!schema::commandTextProviders().contains(request.provider))
-    return Error{QStringLiteral("未知的数据提供者：%1").arg(request.provider)};
+    return Error{QStringLiteral("未知的数据提供者：%1").arg(clipped(request.provider))};
   if (schema::trim(request.text).isEmpty())
     return Error{QStringLiteral("数据提供者 %1 需要查询语句").arg(request.provider)};
   if (Status s = access::maySelect(*user_, request.text, request.params); !s)
@@ -145,7 +163,7 @@ Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
   if (const schema::Table* table = schema::providerTable(source.provider))
     return Target{table, tableColumns(*table)};
   if (!schema::commandTextProviders().contains(source.provider))
-    return Error{QStringLiteral("未知的数据提供者：%1").arg(source.provider)};
+    return Error{QStringLiteral("未知的数据提供者：%1").arg(clipped(source.provider))};
   if (Status s = access::maySelect(*user_, source.text, source.params); !s) return Error{s.error()};
   Result<SelectShape> shape = storage_.describe(source.text);
   if (!shape) return Error{shape.error()};
@@ -158,6 +176,7 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
   const std::optional<protocol::ApplyRequest> request =
       protocol::ApplyRequest::fromCbor(message, &malformed);
   if (!request) return Error{malformed};
+  if (const std::optional<QString> refusal = limits::checkApply(*request)) return Error{*refusal};
   QList<TableWrite> writes;
   for (const protocol::ApplyPart& part : request->parts) {
     Result<Target> where = target(part.source);
@@ -177,10 +196,9 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
     int counts[3] = {};
     for (const RowWrite& row : write.rows) ++counts[int(row.kind)];
     log(QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")
-            .arg(write.table->name, user_->id)
-            .arg(counts[int(Kind::Insert)])
-            .arg(counts[int(Kind::Update)])
-            .arg(counts[int(Kind::Delete)]));
+            .arg(write.table->name, clipped(user_->id), QString::number(counts[int(Kind::Insert)]),
+                 QString::number(counts[int(Kind::Update)]),
+                 QString::number(counts[int(Kind::Delete)])));
   }
   return inserted;
 }
@@ -188,7 +206,7 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
 Result<qint64> Session::draw(const protocol::DrawRequest& request) {
   const schema::Table* table = schema::table(request.table);
   if (!table || !table->isHistory())
-    return Error{QStringLiteral("不能为 %1 取序号：它不是记录表").arg(request.table)};
+    return Error{QStringLiteral("不能为 %1 取序号：它不是记录表").arg(clipped(request.table))};
   return storage_.draw(*table);
 }
 

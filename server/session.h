@@ -8,6 +8,7 @@
 #include "protocol/messages.h"
 #include "server/access.h"
 #include "server/storage.h"
+#include "server/throttle.h"
 
 namespace server {
 
@@ -15,7 +16,8 @@ namespace server {
 // It turns each request into a reply; the connection that owns it moves the frames.
 class Session {
  public:
-  Session(Storage& storage, QString peer);
+  // `peer` names the client in the log; failed sign-ins from `address` are throttled.
+  Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle);
 
   // The frame that answers a request.
   struct Reply {
@@ -49,6 +51,8 @@ class Session {
 
   Storage& storage_;
   QString peer_;
+  QString address_;
+  SignInThrottle& throttle_;
   bool greeted_ = false;
   std::optional<User> user_;
   quint64 seenGeneration_ = 0;  // accountsGeneration() when the account was last read

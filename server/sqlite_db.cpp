@@ -1,5 +1,9 @@
 #include "server/sqlite_db.h"
 
+#include <QDeadlineTimer>
+#include <QMutex>
+#include <QSet>
+#include <QWaitCondition>
 #include <utility>
 
 #include "schema/values.h"
@@ -8,7 +12,71 @@ namespace server::sqlite {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
+// Writes within this process queue for their turn (see Transaction); the busy timeout covers
+// other processes (add-account, a copy) holding the file.
+constexpr int kBusyTimeoutMs = 10000;
+// What one handle may build: no value or row past kMaxBuiltValueBytes, no SQL text past 1 MiB, and
+// expressions and compound selects of a size a person writes.
+constexpr std::pair<int, int> kLimits[] = {
+    {SQLITE_LIMIT_LENGTH, int(kMaxBuiltValueBytes)},
+    {SQLITE_LIMIT_SQL_LENGTH, 1024 * 1024},
+    {SQLITE_LIMIT_EXPR_DEPTH, 200},
+    {SQLITE_LIMIT_COMPOUND_SELECT, 50},
+    {SQLITE_LIMIT_VARIABLE_NUMBER, 999},
+    {SQLITE_LIMIT_FUNCTION_ARG, 32},
+    {SQLITE_LIMIT_ATTACHED, 0},
+};
+// SQLite's heap across all connections: above the soft limit it gives back cache memory; at
+// the hard limit an allocation fails and the statement ends with an error.
+constexpr qint64 kSoftHeapBytes = 128ll * 1024 * 1024;
+constexpr qint64 kHardHeapBytes = 1024ll * 1024 * 1024;
+
+void limitProcess() {
+  static const bool done = [] {
+    sqlite3_soft_heap_limit64(kSoftHeapBytes);
+    sqlite3_hard_heap_limit64(kHardHeapBytes);
+    return true;
+  }();
+  Q_UNUSED(done);
+}
+
+// One turn at a time for every write transaction in this process, first come first served:
+// writers wait here instead of failing on SQLite's busy lock. A writer gives up only when its
+// turn has not come before the client would stop waiting for the reply.
+class WriteTurns {
+ public:
+  static WriteTurns& shared() {
+    static WriteTurns turns;
+    return turns;
+  }
+
+  bool acquire(int timeoutMs) {
+    QMutexLocker lock(&mutex_);
+    const quint64 ticket = next_++;
+    QDeadlineTimer deadline(timeoutMs);
+    while (serving_ != ticket) {
+      if (!turn_.wait(&mutex_, deadline) && serving_ != ticket) {
+        abandoned_.insert(ticket);
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void release() {
+    QMutexLocker lock(&mutex_);
+    ++serving_;
+    while (abandoned_.remove(serving_)) ++serving_;
+    turn_.wakeAll();
+  }
+
+ private:
+  QMutex mutex_;
+  QWaitCondition turn_;
+  quint64 next_ = 0;
+  quint64 serving_ = 0;
+  QSet<quint64> abandoned_;
+};
 
 // strim(x): schema::trim of the value as text; null stays null.
 void strim(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -89,6 +157,7 @@ QVariant Statement::column(int index, qint64* bytes) const {
 }
 
 Result<Handle> Handle::open(const QString& path, Mode mode) {
+  limitProcess();
   sqlite3* db = nullptr;
   const int flags =
       mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
@@ -98,6 +167,7 @@ Result<Handle> Handle::open(const QString& path, Mode mode) {
     return Error{QStringLiteral("无法打开数据库 %1：%2").arg(path, handle.failure())};
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  for (const auto& [limit, value] : kLimits) sqlite3_limit(db, limit, value);
   // No SQL text may touch the file's structure or run schema code it does not trust.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
@@ -145,6 +215,10 @@ QString Handle::failure() const {
       return QStringLiteral("数据库正忙，请稍后重试");
     case SQLITE_INTERRUPT:
       return QStringLiteral("查询时间过长，已中止");
+    case SQLITE_TOOBIG:
+      return QStringLiteral("数据过大：单个值不能超过 %1 KiB").arg(kMaxBuiltValueBytes / 1024);
+    case SQLITE_NOMEM:
+      return QStringLiteral("服务器内存不足，请缩小查询范围");
     case SQLITE_CONSTRAINT:
       return code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY
                  ? QStringLiteral("保存失败：与已有记录重复（%1）").arg(message)
@@ -155,20 +229,28 @@ QString Handle::failure() const {
 }
 
 Result<Transaction> Transaction::begin(Handle& handle) {
+  if (!WriteTurns::shared().acquire(kWriteTurnWaitMs))
+    return Error{QStringLiteral("数据库正忙，请稍后重试")};
+  Transaction transaction(handle);
   if (Status s = handle.exec(QStringLiteral("BEGIN IMMEDIATE")); !s) return Error{s.error()};
-  return Transaction(handle);
+  return transaction;
 }
 
 Transaction::Transaction(Transaction&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)) {}
 
 Transaction::~Transaction() {
-  if (handle_) sqlite3_exec(handle_->get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!handle_) return;
+  sqlite3_exec(handle_->get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  WriteTurns::shared().release();
 }
 
 Status Transaction::commit() {
   Status s = handle_->exec(QStringLiteral("COMMIT"));
-  if (s) handle_ = nullptr;
+  if (s) {
+    handle_ = nullptr;
+    WriteTurns::shared().release();
+  }
   return s;
 }
 

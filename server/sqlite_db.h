@@ -39,8 +39,9 @@ class Handle {
  public:
   enum class Mode { ReadWrite, ReadOnly };
 
-  // Opens (creating it in ReadWrite mode) the database file, with a 5 s busy timeout and the
-  // function strim(x) registered. A ReadOnly handle is also `query_only`.
+  // Opens (creating it in ReadWrite mode) the database file, with a busy timeout for other
+  // processes, limits on what one statement may build, and the function strim(x) registered.
+  // A ReadOnly handle is also `query_only`.
   static Result<Handle> open(const QString& path, Mode mode);
 
   Handle(Handle&& other) noexcept;
@@ -61,7 +62,14 @@ class Handle {
   sqlite3* db_ = nullptr;
 };
 
-// BEGIN IMMEDIATE on construction; rolls back when destroyed without a successful commit.
+// The longest value or row a handle builds, and the longest a write transaction waits for its
+// turn (below the client's 60 s wait for a reply, with time left for the write itself).
+inline constexpr qint64 kMaxBuiltValueBytes = 4 * 1024 * 1024;
+inline constexpr int kWriteTurnWaitMs = 40000;
+
+// A write transaction: it waits its turn among the process's writers (first come, first
+// served), then BEGIN IMMEDIATE; rolls back when destroyed without a successful commit, and
+// gives the turn to the next writer either way.
 class Transaction {
  public:
   static Result<Transaction> begin(Handle& handle);

@@ -1,6 +1,8 @@
 #include "server/sqlite_gate.h"
 
 #include <QScopeGuard>
+#include <QSemaphore>
+#include <QThread>
 
 #include "server/column_names.h"
 #include "server/sql_text.h"
@@ -10,6 +12,8 @@ namespace server::sqlite {
 namespace {
 
 constexpr qint64 kTimeLimitMs = 50000;  // below the client's 60 s wait for a reply
+// A run going past this much time is a long one: it needs a long-query turn to go on.
+constexpr qint64 kLongAfterMs = 2000;
 
 const QString kReadOnly = QStringLiteral("只允许查询，不能修改数据");
 const QString kOneStatement = QStringLiteral("只允许执行一条查询语句");
@@ -33,6 +37,43 @@ bool isAggregate(const char* function) {
   for (const char* name : names)
     if (sameName(function, QLatin1StringView(name))) return true;
   return false;
+}
+
+// The SQL functions a select text may call: the scalar, aggregate, window, date and string
+// functions of the system's own texts and of an administrator's ad-hoc queries, and strim.
+// Everything else is refused: functions that reveal or touch the process or the file
+// (fts3_tokenizer, load_extension, sqlite_*), build large values on request (zeroblob,
+// randomblob), or read other structures (json, the rest).
+bool isAllowedFunction(const char* function) {
+  static const QSet<QByteArray> allowed = [] {
+    QSet<QByteArray> names;
+    for (const char* name :
+         {// text
+          "strim", "trim", "ltrim", "rtrim", "length", "octet_length", "substr", "substring",
+          "upper", "lower", "replace", "instr", "like", "glob", "printf", "format", "concat",
+          "concat_ws", "char", "unicode", "hex", "quote", "soundex",
+          // values and numbers
+          "abs", "round", "coalesce", "ifnull", "nullif", "iif", "typeof", "min", "max", "sign",
+          "random", "likely", "unlikely", "likelihood", "ceil", "ceiling", "floor", "trunc", "mod",
+          "pow", "power", "sqrt",
+          // dates
+          "date", "time", "datetime", "julianday", "unixepoch", "strftime", "timediff",
+          // aggregates
+          "count", "sum", "total", "avg", "group_concat", "string_agg",
+          // windows
+          "row_number", "rank", "dense_rank", "percent_rank", "cume_dist", "ntile", "lag", "lead",
+          "first_value", "last_value", "nth_value"})
+      names.insert(QByteArray(name));
+    return names;
+  }();
+  return function && allowed.contains(QByteArray(function).toLower());
+}
+
+// A run past kLongAfterMs holds one of these until it ends, so long queries from any number
+// of sessions together keep a core free for everyone else.
+QSemaphore& longQueryTurns() {
+  static QSemaphore turns(qMax(1, QThread::idealThreadCount() - 1));
+  return turns;
 }
 
 QString originTable(sqlite3_stmt* statement, int column) {
@@ -64,36 +105,70 @@ int SelectGate::authorize(void* self, int action, const char* first, const char*
     case SQLITE_RECURSIVE:
       return SQLITE_OK;
     case SQLITE_READ:
+      // Only the system's own tables: not the schema table, virtual tables or pragmas.
+      if (!schema::table(QString::fromUtf8(first))) {
+        gate->denied_ = QStringLiteral("不允许读取 %1").arg(QString::fromUtf8(first));
+        return SQLITE_DENY;
+      }
       gate->tablesRead_.insert(QString::fromUtf8(first));
       return gate->blankPasswords_ && sameName(first, QLatin1StringView("user_name")) &&
                      sameName(second, QLatin1StringView("password"))
                  ? SQLITE_IGNORE
                  : SQLITE_OK;
     case SQLITE_FUNCTION:
+      if (!isAllowedFunction(second)) {
+        gate->denied_ = QStringLiteral("不允许使用函数 %1").arg(QString::fromUtf8(second));
+        return SQLITE_DENY;
+      }
       if (isAggregate(second)) gate->aggregates_ = true;
       return SQLITE_OK;
     default:
-      gate->denied_ = true;
+      // A select that writes the schema table is setting up a virtual table (a pragma, json or
+      // statistics table) for itself.
+      if (gate->denied_.isEmpty())
+        gate->denied_ = sameName(first, QLatin1StringView("sqlite_master"))
+                            ? QStringLiteral("不允许读取系统表或虚拟表")
+                            : kReadOnly;
       return SQLITE_DENY;
   }
 }
 
 int SelectGate::progress(void* self) {
-  return static_cast<SelectGate*>(self)->deadline_.hasExpired() ? 1 : 0;
+  auto* gate = static_cast<SelectGate*>(self);
+  if (gate->deadline_.hasExpired()) return 1;
+  if (gate->running_ && !gate->longTurn_ && gate->started_.hasExpired(kLongAfterMs)) {
+    // Waiting for the turn uses no core; the time limit counts on while it waits.
+    const qint64 left = gate->deadline_.remainingTime();
+    if (!longQueryTurns().tryAcquire(1, int(qMax<qint64>(left, 0)))) return 1;
+    gate->longTurn_ = true;
+  }
+  return 0;
 }
 
-void SelectGate::startClock() { deadline_ = QDeadlineTimer(kTimeLimitMs); }
+SelectGate::Run SelectGate::startClock() {
+  deadline_ = QDeadlineTimer(kTimeLimitMs);
+  started_.start();
+  running_ = true;
+  return Run(*this);
+}
+
+SelectGate::Run::~Run() {
+  if (!gate_) return;
+  gate_->running_ = false;
+  if (std::exchange(gate_->longTurn_, false)) longQueryTurns().release();
+}
 
 Result<Statement> SelectGate::prepareOne(const QString& text) {
   const QByteArray utf8 = text.toUtf8();
   const char* end = utf8.constData() + utf8.size();
-  denied_ = false;
+  denied_.clear();
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
   const int rc = sqlite3_prepare_v2(db_.get(), utf8.constData(), int(utf8.size()), &raw, &tail);
   Statement statement(raw);
   if (rc != SQLITE_OK)
-    return Error{denied_ ? kReadOnly : QStringLiteral("查询语句有误：%1").arg(db_.failure())};
+    return Error{!denied_.isEmpty() ? denied_
+                                    : QStringLiteral("查询语句有误：%1").arg(db_.failure())};
   if (!statement) return Error{QStringLiteral("查询语句为空")};
   // What follows may hold only blanks, semicolons and comments.
   while (tail && tail < end) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -27,8 +28,10 @@ struct CheckedSelect {
 };
 
 // The select gate on a read-only handle. It installs an authorizer that allows reading only
-// (SELECT, READ, FUNCTION, RECURSIVE) and makes `user_name.password` read as null, and a
-// progress handler that stops a statement running past its time limit.
+// (SELECT, RECURSIVE, READ of the system's own tables, FUNCTION of a named set) and makes
+// `user_name.password` read as null, and a progress handler that stops a statement running
+// past its time limit. A run that goes on for long waits for one of a few process-wide
+// long-query turns, so long queries never hold every core.
 class SelectGate {
  public:
   explicit SelectGate(Handle& readOnly);
@@ -47,8 +50,21 @@ class SelectGate {
   // its result columns. Any other distinct text returns exactly SQLite's rows.
   Result<CheckedSelect> check(const QString& text, Use use);
 
-  // Starts the time limit of the next run on the handle.
-  void startClock();
+  // A run of a statement on the handle; gives back its long-query turn, if it took one, when
+  // destroyed.
+  class Run {
+   public:
+    explicit Run(SelectGate& gate) : gate_(&gate) {}
+    Run(Run&& other) noexcept : gate_(std::exchange(other.gate_, nullptr)) {}
+    Run& operator=(Run&&) = delete;
+    ~Run();
+
+   private:
+    SelectGate* gate_;
+  };
+
+  // Starts the time limit of the next run on the handle; keep the Run until the rows are read.
+  [[nodiscard]] Run startClock();
 
  private:
   static int authorize(void* self, int action, const char* first, const char* second,
@@ -60,9 +76,12 @@ class SelectGate {
   Handle& db_;
   QSet<QString> tablesRead_;
   bool aggregates_ = false;
-  bool denied_ = false;
+  QString denied_;  // why the authorizer refused the text being prepared
   bool blankPasswords_ = true;
   QDeadlineTimer deadline_{QDeadlineTimer::Forever};
+  QElapsedTimer started_;
+  bool running_ = false;   // between startClock() and the end of its Run
+  bool longTurn_ = false;  // the run holds a long-query turn
 };
 
 }  // namespace server::sqlite

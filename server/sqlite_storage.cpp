@@ -90,7 +90,7 @@ Result<protocol::Packet> SqliteStorage::readTable(const schema::Table& table,
   Result<Statement> statement = read_.prepare(sql);
   if (!statement) return Error{statement.error()};
   if (personKey) statement->bind(1, schema::trim(*personKey));
-  gate_.startClock();
+  const sqlite::SelectGate::Run run = gate_.startClock();
   return collect(read_, *statement, shown, table.columnNames(), true);
 }
 
@@ -102,7 +102,7 @@ Result<protocol::Packet> SqliteStorage::select(const QString& text, const QVaria
     return Error{
         QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个").arg(wanted).arg(params.size())};
   checked->statement.bindAll(params);
-  gate_.startClock();
+  const sqlite::SelectGate::Run run = gate_.startClock();
   return collect(read_, checked->statement, checked->shown, checked->names, checked->rids,
                  checked->distinctKey);
 }

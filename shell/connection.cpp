@@ -1,23 +1,68 @@
 #include "shell/connection.h"
 
+#include <QHostAddress>
+#include <QSslConfiguration>
+#include <QSslSocket>
+
 #include "protocol/frame.h"
 #include "protocol/packet_stream.h"
 #include "shell/remote_error.h"
 
+namespace {
+
+bool isLoopback(const QString& host) {
+  return host == u"localhost" || QHostAddress(host).isLoopback();
+}
+
+QString handshakeFailure(const QSslSocket& socket) {
+  QStringList reasons;
+  for (const QSslError& error : socket.sslHandshakeErrors()) reasons << error.errorString();
+  return reasons.isEmpty() ? socket.errorString() : reasons.join(QStringLiteral("；"));
+}
+
+}  // namespace
+
 std::optional<ServerAddress> ServerAddress::parse(const QString& text) {
   ServerAddress address;
-  const QString trimmed = text.trimmed();
-  const qsizetype colon = trimmed.lastIndexOf(u':');
-  address.host = colon < 0 ? trimmed : trimmed.left(colon);
-  if (colon >= 0) {
+  QString rest = text.trimmed();
+  std::optional<bool> tls;
+  for (const auto& [scheme, secure] : {std::pair{QLatin1StringView("tls://"), true},
+                                       std::pair{QLatin1StringView("tcp://"), false}})
+    if (rest.startsWith(scheme, Qt::CaseInsensitive)) {
+      rest = rest.mid(scheme.size());
+      tls = secure;
+    }
+  const qsizetype colon = rest.lastIndexOf(u':');
+  const bool bracketed = rest.startsWith(u'[');
+  const qsizetype close = rest.indexOf(u']');
+  // "[::1]:7070", "::1" (no port), "host:7070", "host"
+  const bool hasPort =
+      bracketed ? close >= 0 && colon > close : colon >= 0 && rest.count(u':') == 1;
+  address.host = hasPort ? rest.left(colon) : rest;
+  if (bracketed) address.host = address.host.mid(1, (hasPort ? colon : rest.size()) - 2);
+  if (hasPort) {
     bool ok = false;
-    const uint port = trimmed.mid(colon + 1).toUInt(&ok);
+    const uint port = rest.mid(colon + 1).toUInt(&ok);
     if (!ok || port == 0 || port > 65535) return std::nullopt;
     address.port = quint16(port);
   }
   if (address.host.isEmpty()) return std::nullopt;
+  address.tls = tls.value_or(!isLoopback(address.host));
   return address;
 }
+
+std::optional<ServerAddress> ServerAddress::fromOptions(const QString& text,
+                                                        const QString& caFile) {
+  std::optional<ServerAddress> address = text.isEmpty() ? ServerAddress{} : parse(text);
+  if (address && !caFile.isEmpty()) {
+    address->tls = true;
+    address->caFile = caFile;
+  }
+  return address;
+}
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
 
 Connection& Connection::shared() {
   static Connection connection;
@@ -26,52 +71,151 @@ Connection& Connection::shared() {
 
 void Connection::open(const ServerAddress& address) {
   close();
-  socket_.connectToHost(address.host, address.port);
-  if (!socket_.waitForConnected(10000)) {
-    const QString reason = socket_.errorString();
-    socket_.abort();
-    throw RemoteError(
-        QStringLiteral("无法连接到应用服务器 %1：%2").arg(address.toString(), reason));
-  }
+  address_ = address;
   try {
-    call(protocol::Hello{}.toCbor());
+    connectSocket();
   } catch (...) {
-    socket_.abort();
+    address_.reset();
     throw;
   }
 }
 
+void Connection::connectSocket() {
+  drop();
+  const ServerAddress& address = *address_;
+  const QString where = address.toString();
+  if (address.tls) {
+    auto socket = std::make_unique<QSslSocket>();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    if (!address.caFile.isEmpty()) {
+      const QList<QSslCertificate> authorities = QSslCertificate::fromPath(address.caFile);
+      if (authorities.isEmpty())
+        throw RemoteError(QStringLiteral("无法读取证书文件 %1").arg(address.caFile));
+      configuration.setCaCertificates(authorities);
+    }
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    configuration.setProtocol(QSsl::TlsV1_2OrLater);
+    socket->setSslConfiguration(configuration);
+    socket->connectToHostEncrypted(address.host, address.port);
+    if (!socket->waitForEncrypted(kConnectTimeoutMs)) {
+      const bool reached = socket->state() != QAbstractSocket::UnconnectedState ||
+                           !socket->sslHandshakeErrors().isEmpty();
+      const QString reason = handshakeFailure(*socket);
+      socket->abort();
+      throw RemoteError(
+          reached
+              ? QStringLiteral("无法验证应用服务器 %1 的身份，连接已拒绝：%2").arg(where, reason)
+              : QStringLiteral("无法连接到应用服务器 %1：%2").arg(where, reason));
+    }
+    socket_ = std::move(socket);
+  } else {
+    socket_ = std::make_unique<QTcpSocket>();
+    socket_->connectToHost(address.host, address.port);
+    if (!socket_->waitForConnected(kConnectTimeoutMs)) {
+      const QString reason = socket_->errorString();
+      drop();
+      throw RemoteError(QStringLiteral("无法连接到应用服务器 %1：%2").arg(where, reason));
+    }
+  }
+  QString error;
+  bool sent = false;
+  const std::optional<QByteArray> body = transfer(protocol::Hello{}.toCbor(), &error, &sent);
+  const std::optional<QCborMap> reply =
+      body ? protocol::parseFrameBody(*body, &error) : std::nullopt;
+  if (reply) {
+    if (const std::optional<QString> refusal = protocol::replyError(*reply)) error = *refusal;
+  }
+  if (!reply || protocol::replyError(*reply)) {
+    drop();
+    throw RemoteError(error);
+  }
+}
+
+void Connection::reconnect() {
+  try {
+    connectSocket();
+  } catch (const RemoteError& e) {
+    throw RemoteError(QStringLiteral("与应用服务器的连接已断开，重新连接失败：%1").arg(e.reason()));
+  }
+  if (!credentials_) return;
+  QString error;
+  bool sent = false;
+  const std::optional<QByteArray> body = transfer(credentials_->toCbor(), &error, &sent);
+  std::optional<QCborMap> reply = body ? protocol::parseFrameBody(*body, &error) : std::nullopt;
+  if (reply && protocol::replyError(*reply)) error = *protocol::replyError(*reply);
+  if (reply && !protocol::replyError(*reply) &&
+      protocol::SignInReply::fromCbor(*reply).outcome == protocol::SignInOutcome::SignedIn)
+    return;
+  drop();
+  throw RemoteError(QStringLiteral("与应用服务器的连接已断开，重新登录失败%1")
+                        .arg(error.isEmpty() ? QString() : QStringLiteral("：") + error));
+}
+
+void Connection::drop() {
+  if (socket_) socket_->abort();
+  socket_.reset();
+}
+
 void Connection::close() {
-  if (socket_.state() == QAbstractSocket::ConnectedState) {
+  if (connected()) {
     QString ignored;
     QCborMap bye;
     bye[QStringLiteral("op")] = protocol::op::kBye;
-    protocol::writeFrame(socket_, bye, 1000, &ignored);
-    socket_.disconnectFromHost();
+    protocol::writeFrame(*socket_, bye, 1000, &ignored);
+    socket_->disconnectFromHost();
   }
-  socket_.abort();
+  drop();
+  address_.reset();
+  credentials_.reset();
 }
 
-bool Connection::connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
-
-QByteArray Connection::exchange(const QCborMap& request) {
-  if (!connected()) throw RemoteError(QStringLiteral("未连接到应用服务器"));
-  QString error;
-  std::optional<QByteArray> body;
-  if (protocol::writeFrame(socket_, request, kTimeoutMs, &error))
-    body = protocol::readFrameBody(socket_, kTimeoutMs, &error);
-  if (!body) {
-    socket_.abort();
-    throw RemoteError(error);
-  }
-  return std::move(*body);
+bool Connection::connected() const {
+  return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
 }
 
-QCborMap Connection::call(const QCborMap& request) {
+bool Connection::stale() {
+  if (!connected() || socket_->bytesAvailable() > 0) return true;
+  // Takes in a close (or a farewell frame) that has arrived but not been noticed yet.
+  socket_->waitForReadyRead(0);
+  return !connected() || socket_->bytesAvailable() > 0;
+}
+
+std::optional<QByteArray> Connection::transfer(const QCborMap& request, QString* error,
+                                               bool* sent) {
+  *sent = protocol::writeFrame(*socket_, request, kTimeoutMs, error);
+  return *sent ? protocol::readFrameBody(*socket_, kTimeoutMs, error) : std::nullopt;
+}
+
+QByteArray Connection::exchange(const QCborMap& request, Repeat repeat) {
+  if (!address_) throw RemoteError(QStringLiteral("未连接到应用服务器"));
+  bool reconnected = false;
+  if (!socket_ || stale()) {
+    reconnect();
+    reconnected = true;
+  }
+  while (true) {
+    QString error;
+    bool sent = false;
+    if (std::optional<QByteArray> body = transfer(request, &error, &sent)) return std::move(*body);
+    const bool lost = !connected();
+    drop();
+    // A reply that is late may still come, and a request that left may have been carried out.
+    if (sent && repeat == Repeat::Unsafe)
+      throw RemoteError(
+          QStringLiteral(
+              "与应用服务器的连接中断，无法确定这次修改是否已保存，请重新打开后核对（%1）")
+              .arg(error));
+    if (!lost || reconnected) throw RemoteError(error);
+    reconnect();
+    reconnected = true;
+  }
+}
+
+QCborMap Connection::call(const QCborMap& request, Repeat repeat) {
   QString error;
-  const std::optional<QCborMap> reply = protocol::parseFrameBody(exchange(request), &error);
+  const std::optional<QCborMap> reply = protocol::parseFrameBody(exchange(request, repeat), &error);
   if (!reply) {
-    socket_.abort();
+    drop();
     throw RemoteError(error);
   }
   if (const auto refusal = protocol::replyError(*reply)) throw RemoteError(*refusal);
@@ -79,20 +223,27 @@ QCborMap Connection::call(const QCborMap& request) {
 }
 
 protocol::SignInReply Connection::signIn(const QString& id, const QString& password) {
-  return protocol::SignInReply::fromCbor(call(protocol::SignInRequest{id, password}.toCbor()));
+  const protocol::SignInRequest request{id, password};
+  // A failed sign-in signs the session out on the server; a reconnect does the same.
+  credentials_.reset();
+  const protocol::SignInReply reply =
+      protocol::SignInReply::fromCbor(call(request.toCbor(), Repeat::Safe));
+  if (reply.outcome == protocol::SignInOutcome::SignedIn) credentials_ = request;
+  return reply;
 }
 
 protocol::Packet Connection::open(const protocol::OpenRequest& request) {
-  protocol::PacketReply reply = protocol::readPacketReply(exchange(request.toCbor()));
-  if (reply.malformed) socket_.abort();
+  protocol::PacketReply reply = protocol::readPacketReply(exchange(request.toCbor(), Repeat::Safe));
+  if (reply.malformed) drop();
   if (!reply.packet) throw RemoteError(reply.error);
   return std::move(*reply.packet);
 }
 
 protocol::ApplyReply Connection::apply(const protocol::ApplyRequest& request) {
-  return protocol::ApplyReply::fromCbor(call(request.toCbor()));
+  return protocol::ApplyReply::fromCbor(call(request.toCbor(), Repeat::Unsafe));
 }
 
 qint64 Connection::draw(const QString& table) {
-  return protocol::DrawReply::fromCbor(call(protocol::DrawRequest{table}.toCbor())).value;
+  return protocol::DrawReply::fromCbor(call(protocol::DrawRequest{table}.toCbor(), Repeat::Unsafe))
+      .value;
 }

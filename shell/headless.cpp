@@ -14,13 +14,13 @@ namespace headless {
 namespace {
 
 const QString kServer = QStringLiteral("server");
+const QString kCa = QStringLiteral("ca");
 const QString kUser = QStringLiteral("user");
 
 ServerAddress serverOf(const QCommandLineParser& parser) {
   const QString text =
       parser.isSet(kServer) ? parser.value(kServer) : qEnvironmentVariable("STAFFINFO_SERVER");
-  if (text.isEmpty()) return {};
-  const std::optional<ServerAddress> address = ServerAddress::parse(text);
+  const std::optional<ServerAddress> address = ServerAddress::fromOptions(text, parser.value(kCa));
   if (!address) throw RemoteError(QStringLiteral("应用服务器地址无效：%1").arg(text));
   return *address;
 }
@@ -28,8 +28,12 @@ ServerAddress serverOf(const QCommandLineParser& parser) {
 }  // namespace
 
 void addSignInOptions(QCommandLineParser& parser) {
-  parser.addOption({kServer, QStringLiteral("应用服务器地址 HOST[:PORT]，默认 127.0.0.1:7070"),
+  parser.addOption({kServer,
+                    QStringLiteral("应用服务器地址 [tls://|tcp://]HOST[:PORT]，默认 "
+                                   "127.0.0.1:7070；非本机地址使用 TLS"),
                     QStringLiteral("HOST[:PORT]")});
+  parser.addOption({kCa, QStringLiteral("用于验证服务器证书的 CA 证书文件（PEM），默认用系统的"),
+                    QStringLiteral("FILE")});
   parser.addOption(
       {kUser, QStringLiteral("登录用的身份证号（密码从标准输入读一行）"), QStringLiteral("ID")});
 }

@@ -56,6 +56,8 @@ class ServerReadTest : public QObject {
   void onlyOneSelectRuns();
   void valuesAreBoundNotSpliced_data();
   void valuesAreBoundNotSpliced();
+  void onlyNamedFunctionsAndTables_data();
+  void onlyNamedFunctionsAndTables();
 
  private:
   QString snapshot();
@@ -372,6 +374,54 @@ void ServerReadTest::valuesAreBoundNotSpliced() {
     QCOMPARE(packet->rows.size(), rows);
   }
   QCOMPARE(snapshot(), before);
+}
+
+void ServerReadTest::onlyNamedFunctionsAndTables_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("error");  // empty: the text runs; else the reply begins with it
+  QTest::newRow("text functions")
+      << "select strim(name) as a, substr(id, 1, 1) as b, upper(id) as c, length(name) as d, "
+         "replace(id, 'R', 'S') as e, instr(id, '1') as f, ifnull(mz, '无') as g from info"
+      << QString();
+  QTest::newRow("aggregates and grouping")
+      << "select count(*) as n, max(id) as m, group_concat(name) as g, sum(length(id)) as s "
+         "from info group by mz"
+      << QString();
+  QTest::newRow("dates and windows")
+      << "select date('now') as d, strftime('%Y', 'now') as y, row_number() over (order by id) "
+         "as r from info"
+      << QString();
+  QTest::newRow("like, case, cast, coalesce")
+      << "select case when id like 'R%' then cast(1 as text) else coalesce(null, 2) end as x "
+         "from info where id glob 'R*'"
+      << QString();
+  const QString function = QStringLiteral("不允许使用函数 ");
+  QTest::newRow("fts3_tokenizer") << "select fts3_tokenizer('simple') as p" << function;
+  QTest::newRow("load_extension") << "select load_extension('/tmp/x.so') as p" << function;
+  QTest::newRow("zeroblob") << "select zeroblob(10) as z" << function;
+  QTest::newRow("randomblob") << "select hex(randomblob(16)) as r" << function;
+  QTest::newRow("sqlite_version") << "select sqlite_version() as v" << function;
+  QTest::newRow("json") << "select json('{}') as j" << function;
+  QTest::newRow("inside a subquery")
+      << "select id from info where id in (select fts3_tokenizer('simple'))" << function;
+  QTest::newRow("schema table") << "select sql from sqlite_master"
+                                << "不允许读取 sqlite_master";
+  const QString virtualTable = QStringLiteral("不允许读取系统表或虚拟表");
+  QTest::newRow("pragma table") << "select * from pragma_table_info('info')" << virtualTable;
+  QTest::newRow("json table") << "select * from json_each('[1]')" << virtualTable;
+  QTest::newRow("dbstat") << "select * from dbstat" << virtualTable;
+}
+
+void ServerReadTest::onlyNamedFunctionsAndTables() {
+  QFETCH(QString, text);
+  QFETCH(QString, error);
+  const Answer<protocol::Packet> packet = admin_->select(text);
+  if (error.isEmpty()) {
+    QVERIFY2(packet.ok(), qPrintable(packet.error));
+  } else {
+    QVERIFY(!packet.ok());
+    QVERIFY2(packet.error.startsWith(error), qPrintable(packet.error));
+  }
 }
 
 QTEST_GUILESS_MAIN(ServerReadTest)

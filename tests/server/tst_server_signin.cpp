@@ -40,7 +40,8 @@ class ServerSignInTest : public QObject {
 };
 
 void ServerSignInTest::initTestCase() {
-  server_ = std::make_unique<TestServer>();
+  // Wrong passwords on purpose, many times from one address: no throttling here.
+  server_ = std::make_unique<TestServer>(QString(), QStringList{"--throttle", "0"});
   QVERIFY2(server_->running(), qPrintable(server_->log()));
   // Two real hashes, copied into the odd rows the server would never write itself.
   QVERIFY(server_->addAccount(QStringLiteral("S1"), QStringLiteral("甲"), 0, QStringLiteral("pw")));
@@ -197,6 +198,10 @@ void ServerSignInTest::badArgumentsPrintUsage_data() {
   QTest::newRow("add-account bad role")
       << QStringList{"add-account", "--db", "x.db", "ID", "NAME", "7"};
   QTest::newRow("seed-demo not a number") << QStringList{"seed-demo", "--db", "x.db", "many"};
+  QTest::newRow("plain TCP off loopback") << QStringList{"--listen", "0.0.0.0:0"};
+  QTest::newRow("certificate without key") << QStringList{"--tls-cert", "server.crt"};
+  QTest::newRow("timeout not a number") << QStringList{"--idle-timeout", "soon"};
+  QTest::newRow("make-cert without files") << QStringList{"make-cert", "localhost"};
 }
 
 void ServerSignInTest::badArgumentsPrintUsage() {

@@ -2,6 +2,7 @@
 // addressed by identity, stale rows refused with nothing written, bound values, hashed
 // passwords.
 #include <QtTest>
+#include <thread>
 
 #include "schema/queries.h"
 #include "tests/server/requests.h"
@@ -38,6 +39,7 @@ class ServerWriteTest : public QObject {
   void oneApplySpansTables();
   void unknownChangeKindIsRefused();
   void passwordsAreStoredHashed();
+  void concurrentWritersWaitTheirTurn();
 
  private:
   std::unique_ptr<TestServer> server_;
@@ -306,6 +308,50 @@ void ServerWriteTest::passwordsAreStoredHashed() {
   QVERIFY(rehashed.startsWith(QStringLiteral("$argon2id$")) && rehashed != stored);
   QVERIFY(!signedIn(*server_, QStringLiteral("P1"), QStringLiteral("first")));
   QVERIFY(signedIn(*server_, QStringLiteral("P1"), QStringLiteral("second")));
+}
+
+// Twenty administrators saving at once, each save a draw and a few hundred rows: every one of
+// them waits its turn and succeeds, none is told the database is busy.
+void ServerWriteTest::concurrentWritersWaitTheirTurn() {
+  constexpr int kWriters = 20;
+  constexpr int kSaves = 8;
+  constexpr int kRows = 300;
+  QMutex mutex;
+  QStringList failures;
+  std::vector<std::thread> writers;
+  const quint16 port = server_->port();
+  for (int w = 0; w < kWriters; ++w)
+    writers.emplace_back([&, w] {
+      auto fail = [&](const QString& why) {
+        QMutexLocker lock(&mutex);
+        failures << QStringLiteral("writer %1: %2").arg(w).arg(why);
+      };
+      WireClient client;
+      if (!client.connectTo(QStringLiteral("127.0.0.1"), port) ||
+          !client.signIn(kAdmin, QStringLiteral("admin")).ok())
+        return fail(client.error());
+      for (int save = 0; save < kSaves; ++save) {
+        const Answer<qint64> number = client.draw(QStringLiteral("shgx"));
+        if (!number.ok()) return fail(number.error);
+        QList<protocol::Change> rows;
+        for (int r = 0; r < kRows; ++r)
+          rows << insert({{"id", QStringLiteral("W%1-%2-%3").arg(w).arg(save).arg(r)}});
+        const Answer<protocol::ApplyReply> applied =
+            client.apply({{{provider(QStringLiteral("DataSetProvider_gzdd")), rows},
+                           {command(QStringLiteral("select id_num, id from shgx where id=?"),
+                                    {QStringLiteral("W")}, QStringLiteral("DataSetProvider_temp1")),
+                            {insert({{"id_num", *number}, {"id", "W"}})}}}});
+        if (!applied.ok()) return fail(applied.error);
+      }
+    });
+  for (std::thread& writer : writers) writer.join();
+  QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+  QCOMPARE(server_->sql(QStringLiteral("select count(*) from gzdd where id like 'W%'"))
+               .value(0)
+               .value(0)
+               .toLongLong(),
+           qint64(kWriters * kSaves * kRows));
+  QVERIFY(!server_->log().contains(QStringLiteral("数据库正忙")));
 }
 
 QTEST_GUILESS_MAIN(ServerWriteTest)

@@ -41,21 +41,29 @@ void bindValue(sqlite3_stmt* statement, int index, const QVariant& value) {
 
 QString TestServer::binary() { return qEnvironmentVariable("STAFFINFO_SERVER_BIN"); }
 
-TestServer::TestServer(const QString& dbPath)
+TestServer::TestServer(const QString& dbPath, const QStringList& options)
     : dbPath_(dbPath.isEmpty() ? dir_.filePath(QStringLiteral("staff.db")) : dbPath),
-      logPath_(dir_.filePath(QStringLiteral("server.log"))) {
+      logPath_(dir_.filePath(QStringLiteral("server.log"))),
+      options_(options) {
   if (binary().isEmpty()) qFatal("STAFFINFO_SERVER_BIN is not set");
+  start(host() + QStringLiteral(":0"));
+}
+
+bool TestServer::start(const QString& listen) {
   // The log goes to a file: a pipe nobody reads would stall the server once full.
-  process_.setStandardErrorFile(logPath_);
+  process_.setStandardErrorFile(logPath_, QIODevice::Append);
   process_.setStandardOutputFile(QProcess::nullDevice());
-  process_.start(binary(), {QStringLiteral("serve"), QStringLiteral("--db"), dbPath_,
-                            QStringLiteral("--listen"), host() + QStringLiteral(":0")});
-  if (!process_.waitForStarted(kStartTimeoutMs)) return;
+  const qsizetype logged = log().size();
+  process_.start(binary(), QStringList{QStringLiteral("serve"), QStringLiteral("--db"), dbPath_,
+                                       QStringLiteral("--listen"), listen}
+                               << options_);
+  if (!process_.waitForStarted(kStartTimeoutMs)) return false;
 
   static const QRegularExpression listening(QStringLiteral("listening on [^\\s]+:(\\d+)"));
   QDeadlineTimer deadline(kStartTimeoutMs);
+  port_ = 0;
   while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
-    const QRegularExpressionMatch match = listening.match(log());
+    const QRegularExpressionMatch match = listening.match(log().mid(logged));
     if (match.hasMatch()) {
       port_ = quint16(match.captured(1).toUInt());
       break;
@@ -64,8 +72,28 @@ TestServer::TestServer(const QString& dbPath)
   }
   QTcpSocket probe;
   probe.connectToHost(host(), port_);
-  if (port_ == 0 || !probe.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 1000))))
+  if (port_ == 0 || !probe.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 1000)))) {
     qWarning("staffinfo-server did not start:\n%s", qPrintable(log()));
+    return false;
+  }
+  return true;
+}
+
+void TestServer::kill() {
+  process_.kill();
+  process_.waitForFinished(5000);
+}
+
+bool TestServer::restart() {
+  kill();
+  return start(host() + u':' + QString::number(port_));
+}
+
+qint64 TestServer::peakMemoryKb() const {
+  QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  static const QRegularExpression peak(QStringLiteral("VmHWM:\\s+(\\d+) kB"));
+  return peak.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
 }
 
 TestServer::~TestServer() {

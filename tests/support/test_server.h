@@ -9,10 +9,10 @@
 // A real staffinfo-server ($STAFFINFO_SERVER_BIN) on a free loopback port, for one test.
 // The constructor returns once the server accepts connections (or has failed to start: see
 // running()); the destructor stops it. The database lives in a fresh temporary folder unless a
-// path is given.
+// path is given; `options` are added to its `serve` command line.
 class TestServer {
  public:
-  explicit TestServer(const QString& dbPath = QString());
+  explicit TestServer(const QString& dbPath = QString(), const QStringList& options = {});
   ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
@@ -21,6 +21,16 @@ class TestServer {
   quint16 port() const { return port_; }
   QString dbPath() const { return dbPath_; }
   bool running() const;
+
+  // Stops the server abruptly (SIGKILL, as in a crash or power loss) and waits until it is gone.
+  void kill();
+  // Starts it again on the same port, database and options; true once it accepts connections.
+  bool restart();
+
+  // The server's process id (0 when it is not running).
+  qint64 processId() const { return process_.processId(); }
+  // The most memory the server process has held so far (VmHWM), in KiB; 0 when unknown.
+  qint64 peakMemoryKb() const;
 
   // Runs `staffinfo-server add-account` on the database (the password goes to its standard
   // input). True when it succeeded.
@@ -38,9 +48,12 @@ class TestServer {
   static QString binary();
 
  private:
+  bool start(const QString& listen);
+
   QTemporaryDir dir_;
   QString dbPath_;
   QString logPath_;
+  QStringList options_;
   QProcess process_;
   quint16 port_ = 0;
 };

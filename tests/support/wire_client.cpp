@@ -14,7 +14,11 @@ Answer<T> WireClient::ask(const QCborMap& request) {
   return {T::fromCbor(*reply), QString()};
 }
 
-bool WireClient::connectTo(const QString& host, quint16 port, bool hello) {
+bool WireClient::connectTo(const QString& host, quint16 port, bool hello, const QString& from) {
+  if (!from.isEmpty() && !socket_.bind(QHostAddress(from))) {
+    error_ = socket_.errorString();
+    return false;
+  }
   socket_.connectToHost(host, port);
   if (!socket_.waitForConnected(kTimeoutMs)) {
     error_ = socket_.errorString();

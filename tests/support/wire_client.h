@@ -27,8 +27,10 @@ class WireClient {
   static constexpr int kTimeoutMs = 30000;
 
   // Connects and, unless `hello` is false, greets the server object. False on failure, with
-  // the reason in error().
-  bool connectTo(const QString& host, quint16 port, bool hello = true);
+  // the reason in error(). With `from`, the connection leaves from that local address (another
+  // loopback address looks like another machine to the server).
+  bool connectTo(const QString& host, quint16 port, bool hello = true,
+                 const QString& from = QString());
 
   Answer<protocol::SignInReply> signIn(const QString& id, const QString& password);
   Answer<protocol::Packet> open(const protocol::OpenRequest& request);
@@ -49,6 +51,7 @@ class WireClient {
   bool waitForClosed(int timeoutMs = kTimeoutMs);
 
   const QString& error() const { return error_; }
+  qintptr descriptor() const { return socket_.socketDescriptor(); }
 
  private:
   template <typename T>
