@@ -12,6 +12,10 @@
 #include "accounts/info_single.h"
 #include "accounts/search_user.h"
 #include "app/appearance.h"
+#include "query/add_more.h"
+#include "query/commands.h"
+#include "query/date_select.h"
+#include "query/report_data.h"
 #include "records/info.h"
 #include "records/jlkh.h"
 #include "records/other_info.h"
@@ -49,8 +53,11 @@ void createForms(const ServerAddress& server) {
   forms::add(new Tjyqk_report);
   forms::add(new Tjnpx_report);
   forms::add(new Tjwpx_report);
+  forms::add(new Tselect);
+  forms::add(new Tdata_report);
   forms::add(new Tsearch);
   forms::add(new Tsingle_add);
+  forms::add(new Tmore_add);
   forms::add(new Tadjust_info);
   forms::add(new Tsigle_info);
   forms::add(new Tdelete_single);
@@ -68,6 +75,8 @@ struct Command {
 
 const QList<Command>& commands() {
   static const QList<Command> all = {
+      {"export", query::commands::exportCommand},
+      {"import", query::commands::importCommand},
       {"print", reports::printCommand},
   };
   return all;

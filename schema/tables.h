@@ -36,6 +36,9 @@ struct Table {
   const Column* column(QStringView columnName) const;
   QStringList columnNames() const;
   bool isHistory() const { return kind == TableKind::History; }
+  // The column whose stored values are unique in the table (`id_num` of a history table);
+  // empty when the table has none.
+  QString uniqueColumn() const { return isHistory() ? QStringLiteral("id_num") : QString(); }
 };
 
 // All tables in a fixed order: the ten one-row tables, the six history tables, `user_name`,

@@ -70,6 +70,12 @@ std::optional<qsizetype> resultColumnsStart(QStringView text) {
   return all[0].end;
 }
 
+bool selectsDistinct(QStringView text) {
+  const QList<Token> all = tokens(text);
+  return all.size() > 1 && all[0].kind == Token::Kind::Word && all[0].word == u"select" &&
+         all[1].kind == Token::Kind::Word && all[1].word == u"distinct";
+}
+
 bool groupsRows(QStringView text) {
   for (const Token& t : tokens(text))
     if (t.kind == Token::Kind::Word && t.word == u"group") return true;

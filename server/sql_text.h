@@ -27,6 +27,9 @@ QString firstKeyword(QStringView text);
 // `select all`. Nothing when the text does not start with `select`.
 std::optional<qsizetype> resultColumnsStart(QStringView text);
 
+// True when the text starts with `select distinct`.
+bool selectsDistinct(QStringView text);
+
 // True when the text groups rows (`group by`): its result rows then stand for no single
 // stored row. GROUP is a reserved word, so it can only appear unquoted as the keyword.
 bool groupsRows(QStringView text);

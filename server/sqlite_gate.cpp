@@ -213,6 +213,20 @@ void SelectGate::addRowIdentities(const QString& text, CheckedSelect& checked) {
   const schema::Table* table = schema::table(*tablesRead_.begin());
   const std::optional<qsizetype> start = sqltext::resultColumnsStart(text);
   if (!table || !start) return;
+  // Every stored row is its own distinct row when the result holds the table's unique column;
+  // without it, a distinct row may stand for several stored rows and gets no identity.
+  qsizetype key = -1;
+  if (sqltext::selectsDistinct(text)) {
+    for (qsizetype k = 0; k < checked.shown.size() && key < 0; ++k) {
+      const int column = checked.shown[k];
+      if (originTable(checked.statement.get(), column) == table->name &&
+          !table->uniqueColumn().isEmpty() &&
+          table->uniqueColumn() ==
+              QString::fromUtf8(sqlite3_column_origin_name(checked.statement.get(), column)))
+        key = k;
+    }
+    if (key < 0) return;
+  }
 
   const QString spliced =
       text.left(*start) + u' ' + quoted(table->name) + QStringLiteral(".rid,") + text.mid(*start);
@@ -228,6 +242,7 @@ void SelectGate::addRowIdentities(const QString& text, CheckedSelect& checked) {
                                                          checked.statement.get(), column)));
   }
   for (int& column : checked.shown) ++column;
+  if (key >= 0) checked.distinctKey = checked.shown[key];
   checked.statement = std::move(*withRid);
   checked.rids = true;
   checked.table = table;

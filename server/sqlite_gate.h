@@ -19,7 +19,11 @@ struct CheckedSelect {
   bool rids = false;
   QList<int> shown;   // the statement's columns delivered, in order (never a `rid`)
   QStringList names;  // their packet names, made unique
-  const schema::Table* table = nullptr;   // the table written back to, when `rids`
+  const schema::Table* table = nullptr;  // the table written back to, when `rids`
+  // A distinct text keeps its row identities only when it selects the table's unique column:
+  // then only rows where that column is null could differ by identity alone, and the run
+  // drops those repeats again. The statement's column of that key, else -1.
+  int distinctKey = -1;
   QHash<QString, QString> storedColumns;  // packet name → plain column of `table`
 };
 
@@ -41,8 +45,9 @@ class SelectGate {
   };
 
   // Accepts exactly one statement starting with SELECT or WITH that SQLite holds read-only.
-  // Rows get identities when the text reads exactly one schema table, does not group rows, and
-  // `T.rid` can be put first among its result columns.
+  // Rows get identities when the text reads exactly one schema table, does not group rows,
+  // selects the table's unique column if it is distinct, and `T.rid` can be put first among
+  // its result columns. Any other distinct text returns exactly SQLite's rows.
   Result<CheckedSelect> check(const QString& text, Use use);
 
   // A run of a statement on the handle; gives back its long-query turn, if it took one, when

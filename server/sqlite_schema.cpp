@@ -13,7 +13,8 @@ QString createTable(const schema::Table& table) {
   for (const schema::Column& c : table.columns)
     parts << quoted(c.name) +
                  QLatin1StringView(c.kind == schema::Kind::Integer ? " INTEGER" : " TEXT");
-  if (table.isHistory()) parts << QStringLiteral("UNIQUE(\"id_num\")");
+  if (const QString key = table.uniqueColumn(); !key.isEmpty())
+    parts << QStringLiteral("UNIQUE(%1)").arg(quoted(key));
   return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
       .arg(quoted(table.name), parts.join(QStringLiteral(", ")));
 }

@@ -20,13 +20,22 @@ namespace {
 
 // Steps through the statement, each row into `out`: its identity from column 0 when `rids`,
 // then the `shown` columns. Text that is not valid UTF-8 (a blob) goes with its bad bytes
-// replaced; a real as its shortest text.
+// replaced; a real as its shortest text. With `distinctKey` (see CheckedSelect) a row whose key
+// is null and whose values repeat an earlier such row is dropped, as the distinct text without
+// row identities would have dropped it.
 Status stream(Handle& db, Statement& statement, const QList<int>& shown, const QStringList& names,
-              bool rids, RowSink& out) {
+              bool rids, RowSink& out, int distinctKey = -1) {
   sqlite3_stmt* s = statement.get();
   out.begin(names, rids);
+  QList<QVariantList> nullKeyed;
   int rc;
   while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    if (distinctKey >= 0 && sqlite3_column_type(s, distinctKey) == SQLITE_NULL) {
+      QVariantList row;
+      for (int column : shown) row << statement.column(column);
+      if (nullKeyed.contains(row)) continue;
+      nullKeyed << row;
+    }
     if (rids) out.rowIdentity(sqlite3_column_int64(s, 0));
     for (int column : shown) {
       switch (sqlite3_column_type(s, column)) {
@@ -111,7 +120,8 @@ Status SqliteStorage::select(const QString& text, const QVariantList& params, Ro
         QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个").arg(wanted).arg(params.size())};
   checked->statement.bindAll(params);
   const sqlite::SelectGate::Run run = gate_.startClock();
-  return stream(read_, checked->statement, checked->shown, checked->names, checked->rids, rows);
+  return stream(read_, checked->statement, checked->shown, checked->names, checked->rids, rows,
+                checked->distinctKey);
 }
 
 Result<SelectShape> SqliteStorage::describe(const QString& text) {

@@ -1,5 +1,11 @@
 #include "server/write_plan.h"
 
+#include <QThread>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "server/password.h"
 
 namespace server {
@@ -73,13 +79,36 @@ Result<QList<RowWrite>> planWrites(const schema::Table& table,
 }
 
 Status hashPasswords(const schema::Table& table, QList<RowWrite>& rows) {
+  QList<QVariant*> passwords;
   for (RowWrite& row : rows)
-    for (auto& [column, value] : row.values) {
-      if (!isPassword(table, column) || value.isNull()) continue;
-      Result<QByteArray> hash = password::hash(value.toString());
-      if (!hash) return Error{hash.error()};
-      value = QString::fromLatin1(*hash);
+    for (auto& [column, value] : row.values)
+      if (isPassword(table, column) && !value.isNull()) passwords << &value;
+  if (passwords.isEmpty()) return ok();
+
+  // An import brings many passwords at once: hash them on every core. Each worker takes the
+  // next unhashed value until none is left or one has failed.
+  std::atomic<qsizetype> next = 0;
+  std::atomic<bool> failed = false;
+  QString failure;
+  std::mutex failureLock;
+  auto work = [&] {
+    for (qsizetype i = next++; i < passwords.size() && !failed; i = next++) {
+      Result<QByteArray> hash = password::hash(passwords[i]->toString());
+      if (!hash) {
+        const std::lock_guard lock(failureLock);
+        failure = hash.error();
+        failed = true;
+        return;
+      }
+      *passwords[i] = QString::fromLatin1(*hash);
     }
+  };
+  const qsizetype workers = qMin(passwords.size(), qsizetype(qMax(1, QThread::idealThreadCount())));
+  std::vector<std::thread> helpers;
+  for (qsizetype w = 1; w < workers; ++w) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  if (failed) return Error{failure};
   return ok();
 }
 

@@ -22,7 +22,8 @@ Result<QList<RowWrite>> planWrites(const schema::Table& table,
                                    const QList<protocol::Change>& changes);
 
 // Replaces every value written into a password column by the hash of its trimmed text; a null
-// stays null. Runs before the transaction, as each hash takes a while.
+// stays null. Runs before the transaction, as each hash takes a while; the hashes of many rows
+// are made on all cores at once.
 Status hashPasswords(const schema::Table& table, QList<RowWrite>& rows);
 
 }  // namespace server

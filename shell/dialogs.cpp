@@ -1,10 +1,41 @@
 #include "shell/dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
 
 namespace {
+
+class NeverCancelled : public Progress {
+ public:
+  bool advance(qint64) override { return true; }
+};
+
+class ProgressBox : public Progress {
+ public:
+  ProgressBox(QWidget* parent, const QString& text, qint64 total)
+      : dialog_(text, QStringLiteral("取消"), 0, int(qMin<qint64>(total, INT_MAX)), parent) {
+    dialog_.setWindowTitle(QApplication::applicationDisplayName());
+    dialog_.setWindowModality(Qt::WindowModal);
+    dialog_.setMinimumDuration(500);
+    dialog_.setValue(0);
+  }
+  bool advance(qint64 done) override {
+    dialog_.setValue(int(qMin<qint64>(done, dialog_.maximum())));  // lets the cancel through
+    return !dialog_.wasCanceled();
+  }
+
+ private:
+  QProgressDialog dialog_;
+};
 
 class QtDialogs : public Dialogs {
  public:
@@ -24,6 +55,34 @@ class QtDialogs : public Dialogs {
   QString saveFileName(QWidget* parent, const QString& caption, const QString& filter) override {
     return QFileDialog::getSaveFileName(parent, caption, {}, filter);
   }
+  bool preview(QWidget* parent, const QString& text, const QStringList& headings,
+               const QList<QStringList>& rows) override {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QApplication::applicationDisplayName());
+    auto* table = new QTableWidget(int(rows.size()), int(headings.size()), &dialog);
+    table->setHorizontalHeaderLabels(headings);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    for (int r = 0; r < rows.size(); ++r)
+      for (int c = 0; c < rows[r].size() && c < headings.size(); ++c)
+        table->setItem(r, c, new QTableWidgetItem(rows[r][c]));
+    table->resizeColumnsToContents();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(text, &dialog));
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog.resize(760, 480);
+    return dialog.exec() == QDialog::Accepted;
+  }
+  std::unique_ptr<Progress> progress(QWidget* parent, const QString& text, qint64 total) override {
+    return std::make_unique<ProgressBox>(parent, text, total);
+  }
 };
 
 Dialogs* installed = nullptr;
@@ -36,5 +95,13 @@ Dialogs& Dialogs::current() {
 }
 
 void Dialogs::install(Dialogs* dialogs) { installed = dialogs; }
+
+bool Dialogs::preview(QWidget*, const QString&, const QStringList&, const QList<QStringList>&) {
+  return true;
+}
+
+std::unique_ptr<Progress> Dialogs::progress(QWidget*, const QString&, qint64) {
+  return std::make_unique<NeverCancelled>();
+}
 
 void showMessage(QWidget* parent, const QString& text) { Dialogs::current().message(parent, text); }

@@ -1,0 +1,199 @@
+// Times the export of the all-tables filter query with every column of its groups, end to end
+// (the result window's open, then the workbook), beside sqlite3 running the same select and a
+// plain CSV dump of it; and the import of 1,000 accounts beside the password hashing alone.
+// Prints figures; never fails on speed.
+//
+//   bench_export_import [N]   N = 1000, 10000 or 100000 demo persons; all three when not given.
+//   The import runs on the database of 1,000 persons.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "bench/generator.h"
+#include "bench/measure.h"
+#include "query/account_import.h"
+#include "query/filter_query.h"
+#include "query/result_export.h"
+#include "query/spreadsheet.h"
+#include "server/write_plan.h"
+#include "shell/connection.h"
+#include "shell/dialogs.h"
+#include "shell/remote_dataset.h"
+#include "shell/remote_error.h"
+#include "tests/support/test_server.h"
+
+namespace {
+
+constexpr int kImportRows = 1000;
+
+class Unwatched : public Progress {
+ public:
+  bool advance(qint64) override { return true; }
+};
+
+QString allColumns() {
+  return filter::compose([](int box) {
+    for (const filter::Box& b : filter::boxes())
+      if (b.number == box) return filter::groupOf(b).query == 0;
+    return false;
+  });
+}
+
+// sqlite3 running the select and writing its rows as CSV, quoting only where needed.
+bool csvDump(sqlite3* db, const QString& sql, const QString& path) {
+  QFile out(path);
+  sqlite3_stmt* statement = nullptr;
+  const QByteArray text = sql.toUtf8();
+  if (!out.open(QIODevice::WriteOnly) ||
+      sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
+    return false;
+  const int columns = sqlite3_column_count(statement);
+  QByteArray line;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    line.clear();
+    for (int c = 0; c < columns; ++c) {
+      if (c) line += ',';
+      const auto* cell = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
+      const QByteArray value(cell ? cell : "");
+      if (value.contains(',') || value.contains('"') || value.contains('\n'))
+        line += '"' + QByteArray(value).replace("\"", "\"\"") + '"';
+      else
+        line += value;
+    }
+    line += '\n';
+    out.write(line);
+  }
+  sqlite3_finalize(statement);
+  return true;
+}
+
+bool signIn(const TestServer& server) {
+  const demo::DemoAccount& admin = demo::administrators().front();
+  Connection& connection = Connection::shared();
+  connection.close();
+  connection.open(ServerAddress{server.host(), server.port()});
+  return connection.signIn(admin.id, admin.password).outcome == protocol::SignInOutcome::SignedIn;
+}
+
+void timeExport(const QString& dbPath, const QString& folder, int runs) {
+  const QString text = allColumns();
+  RemoteDataset result(QStringLiteral("DataSetProvider_search"));
+  result.setCommandText(text);
+  Unwatched progress;
+  const QString book = folder + QStringLiteral("/export.xlsx");
+  try {
+    result.open();
+  } catch (const RemoteError& e) {
+    std::printf("  export refused by the server: %s\n", qUtf8Printable(e.reason()));
+    return;
+  }
+  double openMs = 0;
+  double writeMs = 0;
+  const double total = bench::medianMs(runs, [&] {
+    QElapsedTimer step;
+    step.start();
+    result.close();
+    result.open();
+    openMs = step.nsecsElapsed() / 1e6;
+    step.restart();
+    const bool written = query::exportResult(result, book, progress);
+    writeMs = step.nsecsElapsed() / 1e6;
+    return written;
+  });
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+  const double engine = bench::medianMs(runs, [&] { return bench::rawRead(db, text, {}); });
+  const double csv = bench::medianMs(
+      runs, [&] { return csvDump(db, text, folder + QStringLiteral("/dump.csv")); });
+  sqlite3_close(db);
+  std::printf("  export of %d rows x %lld columns (%.1f MB xlsx)\n", result.recordCount(),
+              qlonglong(result.fieldNames().size()), QFile(book).size() / 1e6);
+  std::printf("    %-34s %10.1f ms   %5.2f x select\n", "export end to end", total, total / engine);
+  std::printf("    %-34s %10.1f ms\n", "  open (select, transfer, decode)", openMs);
+  std::printf("    %-34s %10.1f ms\n", "  workbook written", writeMs);
+  std::printf("    %-34s %10.1f ms\n", "sqlite3 select alone", engine);
+  std::printf("    %-34s %10.1f ms   %5.2f x select\n", "sqlite3 select + CSV dump", csv,
+              csv / engine);
+}
+
+void timeImport(const QString& folder) {
+  const QString book = folder + QStringLiteral("/import.xlsx");
+  {
+    spreadsheet::Writer writer(book, QStringLiteral("sheet1"));
+    writer.text(0, 0, QStringLiteral("姓名"));
+    for (int r = 1; r <= kImportRows; ++r) {
+      writer.text(r, 0, QStringLiteral("导入%1").arg(r));
+      writer.text(r, 1, QString::number(500101199001010000LL + r));
+      writer.text(r, 2, QStringLiteral("pw%1").arg(r));
+      writer.number(r, 3, 2);
+    }
+    writer.save();
+  }
+  RemoteDataset accounts(QStringLiteral("DataSetProvider_user"));
+  RemoteDataset info(QStringLiteral("DataSetProvider_search"));
+  query::AccountImport import(accounts, info);
+  Unwatched progress;
+  QElapsedTimer timer;
+  timer.start();
+  import.plan(book);
+  const double planMs = timer.nsecsElapsed() / 1e6;
+  const query::AccountImport::Outcome outcome = import.write(progress);
+  const double importMs = timer.nsecsElapsed() / 1e6;
+
+  const schema::Table& table = *schema::table(schema::kAccounts);
+  QList<server::RowWrite> rows(kImportRows);
+  for (int r = 0; r < kImportRows; ++r)
+    rows[r].values = {{QStringLiteral("password"), QStringLiteral("pw%1").arg(r)}};
+  timer.restart();
+  const bool hashed = bool(server::hashPasswords(table, rows));
+  const double hashMs = timer.nsecsElapsed() / 1e6;
+
+  std::printf("  import of %d new accounts (%d written%s), batches of %d\n", kImportRows,
+              outcome.written.written(), outcome.failure.isEmpty() ? "" : ", FAILED",
+              query::AccountImport::kBatchRows);
+  std::printf("    %-34s %10.1f ms   %5.2f x hashing\n", "import end to end", importMs,
+              importMs / hashMs);
+  std::printf("    %-34s %10.1f ms\n", "  read and check", planMs);
+  std::printf("    %-34s %10.1f ms%s\n", "hashing alone, all cores", hashMs,
+              hashed ? "" : " (failed)");
+}
+
+bool runSize(int persons, bool withImport) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("bench.db"));
+  QElapsedTimer timer;
+  timer.start();
+  if (server::Status s = demo::generate(path, persons); !s) {
+    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
+    return false;
+  }
+  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, timer.elapsed() / 1000.0);
+  TestServer server(path);
+  if (!server.running() || !signIn(server)) return false;
+  try {
+    timeExport(path, dir.path(), persons >= 100000 ? 1 : 3);
+    if (withImport) timeImport(dir.path());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "failed: %s\n", e.what());
+    return false;
+  }
+  std::fflush(stdout);
+  Connection::shared().close();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
+    qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
+  const std::optional<QList<int>> sizes =
+      bench::sizes(app.arguments().mid(1), "bench_export_import [N ...]");
+  if (!sizes) return 2;
+  for (int n : *sizes)
+    if (!runSize(n, n == kImportRows)) return 1;
+  return 0;
+}
