@@ -32,11 +32,14 @@ Status parseRole(const QString& text, Command& command) {
 }
 
 // A positive whole number up to `most`.
-Status parseCount(const QString& text, int most, int* out) {
+// A whole number from 1 (or 0 where `zero` is allowed) to `most`.
+Status parseCount(const QString& text, int most, int* out, bool zero = false) {
   bool parsed = false;
   const int value = text.toInt(&parsed);
-  if (!parsed || value < 1 || value > most)
-    return Error{QStringLiteral("需要 1 到 %1 之间的整数，收到 \"%2\"").arg(most).arg(text)};
+  const int least = zero ? 0 : 1;
+  if (!parsed || value < least || value > most)
+    return Error{
+        QStringLiteral("需要 %1 到 %2 之间的整数，收到 \"%3\"").arg(least).arg(most).arg(text)};
   *out = value;
   return ok();
 }
@@ -96,6 +99,16 @@ const QList<ValueOption>& valueOptions() {
       {QLatin1StringView("--max-per-address"),
        {Kind::Serve},
        [](const QString& v, Command& c) { return parseCount(v, 100000, &c.serve.maxPerAddress); }},
+      {QLatin1StringView("--cache-mb"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) {
+         return parseCount(v, 65536, &c.serve.storage.cacheMiB);
+       }},
+      {QLatin1StringView("--mmap-mb"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) {
+         return parseCount(v, 1 << 20, &c.serve.storage.mmapMiB, true);
+       }},
       {QLatin1StringView("--cert"),
        {Kind::MakeCert},
        [](const QString& v, Command& c) {
@@ -210,7 +223,7 @@ QString usage() {
       "  staffinfo-server [serve] [--db PATH] [--listen HOST:PORT]\n"
       "                   [--tls-cert FILE --tls-key FILE] [--insecure]\n"
       "                   [--signin-timeout S] [--stall-timeout S] [--idle-timeout S]\n"
-      "                   [--max-per-address N] [--throttle S]\n"
+      "                   [--max-per-address N] [--throttle S] [--cache-mb N] [--mmap-mb N]\n"
       "      serve clients (defaults: --db staffinfo.db, --listen 127.0.0.1:7070;\n"
       "      port 0 picks a free port). Off loopback the wire must run in TLS: give the\n"
       "      certificate and key (PEM), or --insecure to serve plain TCP anyway.\n"
@@ -218,7 +231,9 @@ QString usage() {
       "      arriving for --stall-timeout (10 s), is closed, and so is a signed-in one idle for\n"
       "      --idle-timeout (1800 s); one address holds at most --max-per-address (32)\n"
       "      connections; repeated failed sign-ins wait --throttle (1 s), doubling\n"
-      "      (0: no waiting, for test set-ups only).\n"
+      "      (0: no waiting, for test set-ups only). Each connection reads through a page\n"
+      "      cache of --cache-mb (16) MiB and maps up to --mmap-mb (4096; 0: none) MiB of the\n"
+      "      file, shared by all connections.\n"
       "  staffinfo-server add-account --db PATH ID NAME ROLE\n"
       "      create or overwrite an account and its info row; the password is read as one\n"
       "      line from standard input; ROLE: 0 超级管理员, 1 管理员, 2 普通用户\n"

@@ -153,7 +153,8 @@ void serveConnection(qintptr descriptor, const ConnectionContext& context) {
       reason = QStringLiteral("TLS handshake failed: %1").arg(tls->errorString());
   }
   if (reason.isEmpty()) {
-    Result<std::unique_ptr<Storage>> storage = openStorage(context.location);
+    Result<std::unique_ptr<Storage>> storage =
+        openStorage(context.location, context.options.storage);
     if (!storage) {
       reason = storage.error();
       send(*socket, errorFrame(reason));

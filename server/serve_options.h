@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "server/storage.h"
+
 namespace server {
 
 // How `serve` treats its connections. Durations are in milliseconds.
@@ -22,6 +24,8 @@ struct ServeOptions {
   QString tlsKey;
   // Plain TCP on an address other than loopback, accepted only when asked for.
   bool insecure = false;
+  // Each connection's storage: its page cache and file mapping.
+  StorageOptions storage;
 };
 
 }  // namespace server

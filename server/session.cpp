@@ -16,8 +16,8 @@ namespace {
 using protocol::errorReply;
 using Kind = protocol::Change::Kind;
 
-// An open's rows go straight into the reply's frames, a batch at a time; the whole reply stays
-// within what one frame could hold, as a client must keep it.
+// An open's rows go straight into the reply's frames, a batch at a time. The whole reply is
+// bounded, as the client keeps it (a whole filter result of 100,000 persons stays well below).
 class FrameSink final : public RowSink {
  public:
   explicit FrameSink(const Session::Send& send)
@@ -32,14 +32,14 @@ class FrameSink final : public RowSink {
     if (!writer_.endRow()) return Error{QStringLiteral("应答发送失败")};
     if (writer_.rowBytes() > kMaxReplyBytes)
       return Error{QStringLiteral("查询结果超过 %1 MiB，请缩小查询范围")
-                       .arg(protocol::kMaxFrameBytes / (1024 * 1024))};
+                       .arg(kMaxReplyBytes / (1024 * 1024))};
     return ok();
   }
   bool finish() { return writer_.finish(); }
   bool lost() const { return lost_; }
 
  private:
-  static constexpr qint64 kMaxReplyBytes = protocol::kMaxFrameBytes - 1024 * 1024;
+  static constexpr qint64 kMaxReplyBytes = qint64(512) * 1024 * 1024;
   protocol::PacketWriter writer_;
   bool lost_ = false;
 };

@@ -254,6 +254,18 @@ Status Transaction::commit() {
   return s;
 }
 
+Result<StatementCache::Lease> StatementCache::get(const QString& sql) {
+  auto found = statements_.find(sql);
+  if (found == statements_.end()) {
+    Result<Statement> prepared = handle_.prepare(sql);
+    if (!prepared) return Error{prepared.error()};
+    if (statements_.size() >= kMostStatements) statements_.clear();
+    found = statements_.emplace(sql, std::move(*prepared)).first;
+  }
+  sqlite3_clear_bindings(found->second.get());
+  return Lease(&found->second);
+}
+
 Status runToEnd(Handle& handle, Statement& statement) {
   int rc;
   while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <unordered_map>
+#include <utility>
 
 #include "server/result.h"
 
@@ -81,6 +83,36 @@ class Transaction {
  private:
   explicit Transaction(Handle& handle) : handle_(&handle) {}
   Handle* handle_ = nullptr;
+};
+
+// The statements the server writes itself, prepared once per handle and reused: a request
+// that reads one person's rows then costs no more than the engine's own work.
+class StatementCache {
+ public:
+  // A statement lent out: reset when given back, so it holds no read open between uses.
+  class Lease {
+   public:
+    explicit Lease(Statement* statement) : statement_(statement) {}
+    Lease(Lease&& other) noexcept : statement_(std::exchange(other.statement_, nullptr)) {}
+    Lease& operator=(Lease&&) = delete;
+    ~Lease() {
+      if (statement_) sqlite3_reset(statement_->get());
+    }
+    Statement& operator*() const { return *statement_; }
+    Statement* operator->() const { return statement_; }
+
+   private:
+    Statement* statement_;
+  };
+
+  explicit StatementCache(Handle& handle) : handle_(handle) {}
+  // The statement for `sql`, without bindings, ready to bind and step.
+  Result<Lease> get(const QString& sql);
+
+ private:
+  static constexpr int kMostStatements = 64;
+  Handle& handle_;
+  std::unordered_map<QString, Statement> statements_;
 };
 
 // Runs a prepared statement to its end and returns nothing; the handle's failure otherwise.

@@ -1,6 +1,7 @@
 #include "server/sqlite_storage.h"
 
 #include <QLocale>
+#include <QScopeGuard>
 #include <QUtf8StringView>
 #include <limits>
 
@@ -71,11 +72,19 @@ Status stream(Handle& db, Statement& statement, const QList<int>& shown, const Q
 SqliteStorage::SqliteStorage(Handle write, Handle read)
     : write_(std::move(write)), read_(std::move(read)), gate_(read_) {}
 
-Result<std::unique_ptr<SqliteStorage>> SqliteStorage::open(const QString& path) {
+Result<std::unique_ptr<SqliteStorage>> SqliteStorage::open(const QString& path,
+                                                           const StorageOptions& options) {
   Result<Handle> write = Handle::open(path, Handle::Mode::ReadWrite);
   if (!write) return Error{write.error()};
   Result<Handle> read = Handle::open(path, Handle::Mode::ReadOnly);
   if (!read) return Error{read.error()};
+  // Reads of a large file go through a mapping shared by every connection, and a page cache of
+  // their own, instead of a read call per page.
+  if (Status s = read->exec(QStringLiteral("PRAGMA cache_size=-%1; PRAGMA mmap_size=%2")
+                                .arg(qint64(options.cacheMiB) * 1024)
+                                .arg(qint64(options.mmapMiB) * 1024 * 1024));
+      !s)
+    return Error{s.error()};
   return std::unique_ptr<SqliteStorage>(new SqliteStorage(std::move(*write), std::move(*read)));
 }
 
@@ -104,24 +113,37 @@ Status SqliteStorage::readTable(const schema::Table& table, const std::optional<
           .arg(columns.join(u','), quoted(table.name),
                personKey ? QStringLiteral(" WHERE ") + sqlite::personKeyCondition(table)
                          : QString());
-  Result<Statement> statement = read_.prepare(sql);
+  Result<sqlite::StatementCache::Lease> statement = reads_.get(sql);
   if (!statement) return Error{statement.error()};
-  if (personKey) statement->bind(1, schema::trim(*personKey));
+  if (personKey) (*statement)->bind(1, schema::trim(*personKey));
   const sqlite::SelectGate::Run run = gate_.startClock();
-  return stream(read_, *statement, shown, table.columnNames(), true, rows);
+  return stream(read_, **statement, shown, table.columnNames(), true, rows);
 }
 
 Status SqliteStorage::select(const QString& text, const QVariantList& params, RowSink& rows) {
-  Result<sqlite::CheckedSelect> checked = gate_.check(text, sqlite::SelectGate::Use::Run);
-  if (!checked) return Error{checked.error()};
-  const int wanted = sqlite3_bind_parameter_count(checked->statement.get());
+  // A text passes the gate once per connection; its statement is kept and run again.
+  auto found = selects_.find(text);
+  if (found == selects_.end()) {
+    Result<sqlite::CheckedSelect> checked = gate_.check(text, sqlite::SelectGate::Use::Run);
+    if (!checked) return Error{checked.error()};
+    if (selects_.size() >= kMostSelects) selects_.clear();
+    found = selects_.emplace(text, std::move(*checked)).first;
+  }
+  const sqlite::CheckedSelect& checked = found->second;
+  sqlite3_stmt* statement = checked.statement.get();
+  const auto reset = qScopeGuard([statement] {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+  });
+  const int wanted = sqlite3_bind_parameter_count(statement);
   if (wanted != params.size())
     return Error{
         QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个").arg(wanted).arg(params.size())};
-  checked->statement.bindAll(params);
+  Statement& bound = found->second.statement;
+  bound.bindAll(params);
   const sqlite::SelectGate::Run run = gate_.startClock();
-  return stream(read_, checked->statement, checked->shown, checked->names, checked->rids, rows,
-                checked->distinctKey);
+  return stream(read_, bound, checked.shown, checked.names, checked.rids, rows,
+                checked.distinctKey);
 }
 
 Result<SelectShape> SqliteStorage::describe(const QString& text) {
@@ -157,28 +179,29 @@ Result<qint64> SqliteStorage::countRows(const schema::Table& table, const QStrin
                                         const QVariant& value) {
   if (!table.column(column))
     return Error{QStringLiteral("表 %1 没有列 %2").arg(table.name, column)};
-  Result<Statement> statement = write_.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2=?1")
-                                                   .arg(quoted(table.name), quoted(column)));
+  Result<sqlite::StatementCache::Lease> statement =
+      writes_.get(QStringLiteral("SELECT count(*) FROM %1 WHERE %2=?1")
+                      .arg(quoted(table.name), quoted(column)));
   if (!statement) return Error{statement.error()};
-  statement->bind(1, value);
-  if (sqlite3_step(statement->get()) != SQLITE_ROW) return Error{write_.failure()};
-  return qint64(sqlite3_column_int64(statement->get(), 0));
+  (*statement)->bind(1, value);
+  if (sqlite3_step((*statement)->get()) != SQLITE_ROW) return Error{write_.failure()};
+  return qint64(sqlite3_column_int64((*statement)->get(), 0));
 }
 
 Result<std::optional<Account>> SqliteStorage::findAccount(const QString& id) {
   const schema::Table& accounts = *schema::table(schema::kAccounts);
-  Result<Statement> statement = write_.prepare(
-      QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
-          .arg(quoted(accounts.name), sqlite::personKeyCondition(accounts)));
+  Result<sqlite::StatementCache::Lease> statement =
+      writes_.get(QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
+                      .arg(quoted(accounts.name), sqlite::personKeyCondition(accounts)));
   if (!statement) return Error{statement.error()};
-  statement->bind(1, id);
-  const int rc = sqlite3_step(statement->get());
+  (*statement)->bind(1, id);
+  const int rc = sqlite3_step((*statement)->get());
   if (rc == SQLITE_DONE) return std::optional<Account>();
   if (rc != SQLITE_ROW) return Error{write_.failure()};
   Account account;
-  if (sqlite3_column_type(statement->get(), 0) == SQLITE_TEXT)
-    account.passwordHash = statement->column(0).toString().toUtf8();
-  account.role = statement->column(1);
+  if (sqlite3_column_type((*statement)->get(), 0) == SQLITE_TEXT)
+    account.passwordHash = (*statement)->column(0).toString().toUtf8();
+  account.role = (*statement)->column(1);
   return std::optional<Account>(account);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_map>
 
 #include "server/sqlite_db.h"
 #include "server/sqlite_gate.h"
@@ -13,7 +14,8 @@ namespace server {
 // every read.
 class SqliteStorage final : public Storage {
  public:
-  static Result<std::unique_ptr<SqliteStorage>> open(const QString& path);
+  static Result<std::unique_ptr<SqliteStorage>> open(const QString& path,
+                                                     const StorageOptions& options = {});
 
   Status ensureSchema() override;
   Status readTable(const schema::Table& table, const std::optional<QString>& personKey,
@@ -33,6 +35,10 @@ class SqliteStorage final : public Storage {
   sqlite::Handle write_;
   sqlite::Handle read_;
   sqlite::SelectGate gate_;
+  sqlite::StatementCache reads_{read_};
+  static constexpr size_t kMostSelects = 32;
+  std::unordered_map<QString, sqlite::CheckedSelect> selects_;  // select texts that passed
+  sqlite::StatementCache writes_{write_};
 };
 
 }  // namespace server

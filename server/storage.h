@@ -137,7 +137,17 @@ class Storage {
   virtual Result<qint64> draw(const schema::Table& history) = 0;
 };
 
+// How a storage may use memory for its reads.
+struct StorageOptions {
+  // Page cache of each connection's read handle, in MiB.
+  int cacheMiB = 16;
+  // The part of the database file each read handle maps into memory, in MiB; the mapping is
+  // shared between connections through the system's file cache. 0: no mapping.
+  int mmapMiB = 4096;
+};
+
 // Opens the storage at `location` (an SQLite file path).
-Result<std::unique_ptr<Storage>> openStorage(const QString& location);
+Result<std::unique_ptr<Storage>> openStorage(const QString& location,
+                                             const StorageOptions& options = {});
 
 }  // namespace server
