@@ -15,7 +15,7 @@
 #include <cstdio>
 
 #include "app/start.h"
-#include "bench/generator.h"
+#include "demo/generator.h"
 #include "bench/measure.h"
 #include "records/info.h"
 #include "schema/queries.h"

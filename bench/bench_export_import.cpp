@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "bench/generator.h"
+#include "demo/generator.h"
 #include "bench/measure.h"
 #include "query/account_import.h"
 #include "query/filter_query.h"

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "bench/generator.h"
+#include "demo/generator.h"
 #include "bench/measure.h"
 #include "schema/queries.h"
 #include "schema/tables.h"

@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "bench/generator.h"
+#include "demo/generator.h"
 #include "bench/measure.h"
 #include "reports/page_writer.h"
 #include "reports/person_record.h"

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "bench/generator.h"
+#include "demo/generator.h"
 #include "schema/values.h"
 #include "server/accounts.h"
 #include "server/cli.h"

@@ -1,10 +1,10 @@
-#include "bench/generator.h"
+#include "demo/generator.h"
 
 #include <QHash>
 #include <map>
 #include <memory>
 
-#include "bench/demo_values.h"
+#include "demo/demo_values.h"
 #include "schema/tables.h"
 #include "server/password.h"
 #include "server/sqlite_db.h"

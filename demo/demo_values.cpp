@@ -1,4 +1,4 @@
-#include "bench/demo_values.h"
+#include "demo/demo_values.h"
 
 #include <QHash>
 #include <functional>
