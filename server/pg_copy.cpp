@@ -1,0 +1,147 @@
+#include "server/pg_copy.h"
+
+#include "server/pg_db.h"
+
+namespace server::pg {
+
+namespace {
+
+QStringList storedColumns(const schema::Table& table) {
+  QStringList names{QStringLiteral("rid")};
+  for (const QString& name : table.columnNames()) names << quoted(name);
+  return names;
+}
+
+// One field of COPY's text format.
+void appendField(QByteArray& line, const QVariant& value) {
+  if (value.isNull()) {
+    line += "\\N";
+    return;
+  }
+  for (char c : textOf(value)) {
+    switch (c) {
+      case '\\':
+        line += "\\\\";
+        break;
+      case '\t':
+        line += "\\t";
+        break;
+      case '\n':
+        line += "\\n";
+        break;
+      case '\r':
+        line += "\\r";
+        break;
+      default:
+        line += c;
+    }
+  }
+}
+
+class PgCopyEnd final : public CopyEnd {
+ public:
+  explicit PgCopyEnd(std::unique_ptr<Connection> db) : db_(std::move(db)) {}
+
+  Status beginRead() override {
+    return db_->exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+  }
+  Status finishRead() override { return db_->exec(QStringLiteral("COMMIT")); }
+
+  Result<qint64> count(const schema::Table& table) override {
+    Result<Rows> rows = db_->run(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table.name)));
+    if (!rows) return Error{rows.error()};
+    return value(rows->get(), 0, 0).toLongLong();
+  }
+
+  Status read(const schema::Table& table,
+              const std::function<Status(const QVariantList& row)>& each) override {
+    PGconn* conn = db_->get();
+    const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY rid")
+                               .arg(storedColumns(table).join(u','), quoted(table.name))
+                               .toUtf8();
+    if (!PQsendQuery(conn, sql.constData())) return Error{db_->failure()};
+    PQsetSingleRowMode(conn);
+    Status result = ok();
+    while (PGresult* raw = PQgetResult(conn)) {
+      const Rows rows(raw);
+      const ExecStatusType status = PQresultStatus(raw);
+      if (status == PGRES_TUPLES_OK || !result) continue;
+      if (status != PGRES_SINGLE_TUPLE) {
+        result = Error{db_->failure(raw)};
+        continue;
+      }
+      QVariantList row;
+      for (int c = 0; c < PQnfields(raw); ++c) row << value(raw, 0, c);
+      if (Status s = each(row); !s) {
+        abandonRunning(conn);
+        return s;
+      }
+    }
+    return result;
+  }
+
+  Status beginWrite() override { return db_->exec(QStringLiteral("BEGIN")); }
+
+  Status startTable(const schema::Table& table) override {
+    if (table.kind == schema::TableKind::Counter)
+      if (Status s = db_->exec(QStringLiteral("DELETE FROM %1").arg(quoted(table.name))); !s)
+        return s;
+    tables_ << table.name;
+    const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN")
+                               .arg(quoted(table.name), storedColumns(table).join(u','))
+                               .toUtf8();
+    const Rows started(PQexec(db_->get(), sql.constData()));
+    if (PQresultStatus(started.get()) != PGRES_COPY_IN) return Error{db_->failure(started.get())};
+    return ok();
+  }
+
+  Status write(const QVariantList& row) override {
+    QByteArray line;
+    for (qsizetype i = 0; i < row.size(); ++i) {
+      if (i) line += '\t';
+      appendField(line, row[i]);
+    }
+    line += '\n';
+    if (PQputCopyData(db_->get(), line.constData(), int(line.size())) != 1)
+      return Error{db_->failure()};
+    return ok();
+  }
+
+  Status endTable() override {
+    if (PQputCopyEnd(db_->get(), nullptr) != 1) return Error{db_->failure()};
+    Status result = ok();
+    while (PGresult* raw = PQgetResult(db_->get())) {
+      const Rows rows(raw);
+      if (PQresultStatus(raw) != PGRES_COMMAND_OK && result) result = Error{db_->failure(raw)};
+    }
+    return result;
+  }
+
+  Status commit() override {
+    // New rows continue after the copied identities.
+    for (const QString& table : tables_)
+      if (Status s = db_->exec(
+              QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'rid'),"
+                             " coalesce(max(rid), 0) + 1, false) FROM %1")
+                  .arg(quoted(table)));
+          !s)
+        return s;
+    return db_->exec(QStringLiteral("COMMIT"));
+  }
+
+ private:
+  std::unique_ptr<Connection> db_;
+  QStringList tables_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<CopyEnd>> openCopyEnd(const QString& location) {
+  Result<std::unique_ptr<Connection>> db = Connection::open(location, Role::Writer);
+  if (!db) return Error{db.error()};
+  if (Status s = (*db)->exec(QStringLiteral("SET statement_timeout = 0")); !s)
+    return Error{s.error()};
+  return std::unique_ptr<CopyEnd>(new PgCopyEnd(std::move(*db)));
+}
+
+}  // namespace server::pg
