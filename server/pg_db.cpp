@@ -1,6 +1,7 @@
 #include "server/pg_db.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include "server/pg_schema.h"
 
@@ -98,8 +99,7 @@ Result<Rows> Connection::checked(PGresult* raw) {
   const ExecStatusType status = PQresultStatus(raw);
   if (raw && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)) return rows;
   lastState_ = state(raw);
-  lastMessage_ =
-      QString::fromUtf8(raw ? PQresultErrorMessage(raw) : PQerrorMessage(conn_)).trimmed();
+  lastMessage_ = message(raw);
   return Error{failure(raw)};
 }
 
@@ -164,9 +164,13 @@ QByteArray state(const PGresult* rows) {
   return code ? QByteArray(code) : QByteArray();
 }
 
+QString Connection::message(const PGresult* rows) const {
+  const char* primary = rows ? PQresultErrorField(rows, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  return QString::fromUtf8(primary ? primary : PQerrorMessage(conn_)).trimmed();
+}
+
 QString Connection::failure(const PGresult* rows) const {
-  const QString message =
-      QString::fromUtf8(rows ? PQresultErrorMessage(rows) : PQerrorMessage(conn_)).trimmed();
+  const QString message = this->message(rows);
   const QByteArray code = state(rows);
   if (code.isEmpty() && broken())
     return QStringLiteral("与数据库的连接中断：%1").arg(message);
@@ -175,7 +179,14 @@ QString Connection::failure(const PGresult* rows) const {
   if (code == "57014") return QStringLiteral("查询时间过长，已中止");
   if (code == "55P03" || code == "40P01" || code == "40001" || code == "53300")
     return QStringLiteral("数据库正忙，请稍后重试");
-  if (code == "23505") return QStringLiteral("保存失败：与已有记录重复（%1）").arg(message);
+  if (code == "23505") {
+    // Named as SQLite names it: the table and the column whose value repeats.
+    static const QRegularExpression key(QStringLiteral("^Key \\(([^)]*)\\)="));
+    const QString detail = QString::fromUtf8(PQresultErrorField(rows, PG_DIAG_MESSAGE_DETAIL));
+    return QStringLiteral("保存失败：与已有记录重复（UNIQUE constraint failed: %1.%2）")
+        .arg(QString::fromUtf8(PQresultErrorField(rows, PG_DIAG_TABLE_NAME)),
+             key.match(detail).captured(1));
+  }
   if (code.startsWith("23")) return QStringLiteral("保存失败：不符合数据约束（%1）").arg(message);
   if (code == "53200" || code == "54000" || code == "54001")
     return QStringLiteral("服务器内存不足，请缩小查询范围");

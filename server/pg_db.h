@@ -79,6 +79,8 @@ class Connection {
 
  private:
   Connection(PGconn* conn, Role role) : conn_(conn), role_(role) {}
+  // The server's one-line message for `rows`, or the connection's.
+  QString message(const PGresult* rows) const;
   Result<Rows> checked(PGresult* rows);
 
   PGconn* conn_;

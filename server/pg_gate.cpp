@@ -186,7 +186,10 @@ Result<QSet<QString>> Gate::tablesRead(Connection& reader, const QByteArray& sta
   Result<Rows> plan =
       reader.run(QStringLiteral("EXPLAIN (VERBOSE, FORMAT JSON) EXECUTE ") + execute);
   if (Status s = reader.exec(QStringLiteral("RESET plan_cache_mode")); !s) return Error{s.error()};
-  if (!plan) return Error{QStringLiteral("查询语句有误：%1").arg(reader.lastMessage())};
+  if (!plan)
+    return Error{(reader.lastState() == "42501" ? QStringLiteral("没有权限：%1")
+                                                : QStringLiteral("查询语句有误：%1"))
+                     .arg(reader.lastMessage())};
   QList<std::pair<QString, QString>> relations;
   collectRelations(QJsonDocument::fromJson(PQgetvalue(plan->get(), 0, 0)).array(), relations);
   QSet<QString> tables;

@@ -79,7 +79,7 @@ void Pool::giveBack(std::unique_ptr<Connection> connection) {
     idle_[r].push_back(std::move(connection));
   else
     --open_[r];
-  returned_.wakeOne();
+  returned_.wakeAll();
 }
 
 void Pool::listen() {
