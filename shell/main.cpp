@@ -14,6 +14,7 @@
 #include "schema/queries.h"
 #include "schema/values.h"
 #include "shell/dataset_model.h"
+#include "shell/dialogs.h"
 #include "shell/forms.h"
 #include "shell/notifier.h"
 #include "shell/remote_dataset.h"
@@ -76,6 +77,9 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
 
   SocketConnection1.open(server);
   notifier::listen(this, [this](const std::optional<QString>& id) { followPersons(id); });
+  connect(search, &RemoteDataset::loaded, this, [this](const QString& error) {
+    if (!error.isEmpty()) Dialogs::current().error(this, error);
+  });
 }
 
 Tmain_manage::~Tmain_manage() = default;
@@ -128,7 +132,8 @@ void Tmain_manage::FormShow() {
   enableBuiltTargets();
   search->close();
   search->setCommandText(schema::queries::kPersonList);
-  search->open();
+  // The first rows are painted while the rest of a long list is still on its way.
+  search->openInBatches();
   DBGrid1->resizeColumnsToContents();
   gridReady_ = true;
 }
