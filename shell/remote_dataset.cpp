@@ -441,6 +441,22 @@ void RemoteDataset::insertRows(int at, const RemoteDataset& from) {
   for (Row& row : rows_) row.order = order++;
 }
 
+void RemoteDataset::replaceRows(int first, const RemoteDataset& from) {
+  requireActive();
+  from.requireActive();
+  if (from.data_.columns != data_.columns || first < 0 ||
+      first + from.recordCount() > recordCount())
+    throw RemoteError(QStringLiteral("%1: 不能替换这些记录").arg(source_.provider));
+  post();
+  for (int i = 0; i < from.recordCount(); ++i) {
+    const Row& source = from.rows_[size_t(i)];
+    Row& row = rows_[size_t(first + i)];
+    row.stored = qint32(data_.values.appendRow(from.valuesOf(source)));
+    row.rid = source.rid;
+    emit rowChanged(first + i);
+  }
+}
+
 void applyTogether(const QList<RemoteDataset*>& datasets) {
   protocol::ApplyRequest request;
   QList<RemoteDataset*> pending;

@@ -103,6 +103,9 @@ class RemoteDataset : public QObject {
   // Inserts every row of `from` (an open dataset with the same columns) before row `at`, as
   // read. With discardRows, a list follows one changed person without reading all again.
   void insertRows(int at, const RemoteDataset& from);
+  // Puts the rows of `from` (an open dataset with the same columns) as read in the place of as
+  // many rows from `first`, which must not hold changes not yet applied.
+  void replaceRows(int first, const RemoteDataset& from);
 
  signals:
   // The rows were replaced (open, close, refresh).
