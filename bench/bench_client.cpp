@@ -12,11 +12,12 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/start.h"
-#include "demo/generator.h"
 #include "bench/measure.h"
+#include "demo/generator.h"
 #include "records/info.h"
 #include "schema/queries.h"
 #include "shell/forms.h"
@@ -76,7 +77,21 @@ bool runSize(int persons, QList<double>* saves) {
   timer.start();
   login->Button1->click();
   main->DBGrid1->viewport()->repaint();
+  const double toFirstRows = timer.nsecsElapsed() / 1e6;
+  // The rest of the list arrives while the event loop runs; a timer every 5 ms measures the
+  // longest time the loop (and so the window) was held.
+  qint64 longestGap = 0, lastTick = timer.elapsed();
+  QTimer ticks;
+  QObject::connect(&ticks, &QTimer::timeout, [&] {
+    longestGap = std::max(longestGap, timer.elapsed() - lastTick);
+    lastTick = timer.elapsed();
+  });
+  ticks.start(5);
+  while (main->search->loading()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  main->DBGrid1->viewport()->repaint();
   const double toList = timer.nsecsElapsed() / 1e6;
+  ticks.stop();
+  longestGap = std::max(longestGap, timer.elapsed() - lastTick);
   const int listed = main->search->recordCount();
   const qint64 after = bench::heapBytes();
 
@@ -87,8 +102,12 @@ bool runSize(int persons, QList<double>* saves) {
 
   std::printf("\nN = %d persons, %d listed\n", persons, listed);
   std::printf("  %-40s %10s %12s %7s\n", "", "client ms", "sqlite3 ms", "ratio");
-  line("Enter → main list painted", toList,
-       medianMs(runs, [&] { return bench::rawRead(db, schema::queries::kPersonList); }));
+  const double listRaw =
+      medianMs(runs, [&] { return bench::rawRead(db, schema::queries::kPersonList); });
+  line("Enter → first rows painted", toFirstRows, listRaw);
+  line("Enter → whole list painted", toList, listRaw);
+  std::printf("  %-40s %10lld ms\n", "longest the window was held meanwhile",
+              qlonglong(longestGap));
   std::printf("  %-40s %10.0f bytes per listed person\n",
               "client heap for the list, above the login's",
               double(after - before) / std::max(listed, 1));

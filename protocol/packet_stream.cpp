@@ -343,13 +343,14 @@ Packet toPacket(const CompactPacket& packet) {
 }
 
 PacketReply readPacketReply(const QList<QByteArray>& bodies) {
-  PacketReader reader;
+  CompactPacket packet;
+  PacketReader reader(packet);
   for (const QByteArray& body : bodies) {
     switch (reader.read(body)) {
       case PacketReader::State::More:
         continue;
       case PacketReader::State::Done:
-        return {toPacket(reader.packet()), {}, false};
+        return {toPacket(packet), {}, false};
       case PacketReader::State::Refused:
         return {std::nullopt, reader.error(), false};
       case PacketReader::State::Malformed:

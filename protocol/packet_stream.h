@@ -77,14 +77,15 @@ class PacketReader {
  public:
   enum class State { More, Done, Refused, Malformed };
 
+  explicit PacketReader(CompactPacket& into) : packet_(into) {}
+
   // Takes the next frame body: the first sets the columns; every one appends its rows.
   // Refused: the server's reason is in error(); Malformed: the bytes are no open reply.
   State read(const QByteArray& body);
   const QString& error() const { return error_; }
-  CompactPacket& packet() { return packet_; }
 
  private:
-  CompactPacket packet_;
+  CompactPacket& packet_;
   bool started_ = false;
   QString error_;
 };

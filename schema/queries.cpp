@@ -8,8 +8,9 @@ const QString kPersonList = QStringLiteral(
 
 const QString kPersonLines =
     kPersonList + QStringLiteral(
-                      " and (info.id=?1 or info.id>?1 and info.id<?1||'!' or info.id<'!')"
-                      " and strim(info.id)=?1");
+                      " and info.id in (select id from info where id=?1 union all select id from"
+                      " info where id>?1 and id<?1||'!' union all select id from info where"
+                      " id<'!') and strim(info.id)=?1");
 
 namespace {
 

@@ -10,8 +10,9 @@ namespace schema::queries {
 
 // The main window's list of persons: everyone with both an `info` row and an account.
 extern const QString kPersonList;
-// The list's lines of one person, whose trimmed identity number is the one parameter; the
-// ranges on `info.id` let the index serve it.
+// The list's lines of one person, whose trimmed identity number is the one parameter. An id
+// that trims to it is the number itself, the number followed by blanks (below number||'!'), or
+// starts with a blank (below '!'): three ranges the index on `info.id` serves.
 extern const QString kPersonLines;
 
 // The reads of one person's rows of a history table, with the identity number as the one

@@ -38,8 +38,16 @@ bool send(QTcpSocket& socket, QByteArray frame) {
 class Conversation {
  public:
   Conversation(QTcpSocket& socket, Session& session, const ServeOptions& options,
-               const QDeadlineTimer& signInDeadline)
-      : socket_(socket), session_(session), options_(options), signInDeadline_(signInDeadline) {}
+               const QDeadlineTimer& signInDeadline, QString peer)
+      : socket_(socket),
+        session_(session),
+        options_(options),
+        signInDeadline_(signInDeadline),
+        peer_(std::move(peer)) {}
+
+  // Whether the client sent anything: a connection that closes without a byte (a readiness
+  // probe, a port scan) leaves no line in the log.
+  bool heard() const { return heard_; }
 
   // Serves requests until the connection ends; returns why it ended.
   QString run() {
@@ -82,6 +90,7 @@ class Conversation {
 
   QString nextRequest() {
     if (QString ended = await(1, options_.idleTimeoutMs); !ended.isEmpty()) return ended;
+    if (!std::exchange(heard_, true)) logLine(peer_ + QStringLiteral(" connected"));
     if (QString ended = await(4, options_.stallTimeoutMs); !ended.isEmpty()) return ended;
     const quint32 length = qFromBigEndian<quint32>(socket_.peek(4).constData());
     const quint32 most =
@@ -111,6 +120,10 @@ class Conversation {
       return error;
     }
     const Session::Reply reply = session_.handle(*request);
+    if (reply.goodbye) {
+      send(socket_, reply.frame);  // a client that said bye need not stay for the answer
+      return QStringLiteral("goodbye");
+    }
     if (reply.lost || (!reply.frame.isEmpty() && !send(socket_, reply.frame)))
       return QStringLiteral("send failed: %1").arg(socket_.errorString());
     if (reply.close) return QStringLiteral("closed by server");
@@ -121,6 +134,8 @@ class Conversation {
   Session& session_;
   const ServeOptions& options_;
   const QDeadlineTimer& signInDeadline_;
+  QString peer_;
+  bool heard_ = false;
 };
 
 std::unique_ptr<QTcpSocket> takeSocket(qintptr descriptor, bool tls) {
@@ -143,31 +158,35 @@ void serveConnection(qintptr descriptor, const ConnectionContext& context) {
   // Never more buffered than the largest request, whatever a client sends ahead.
   socket->setReadBufferSize(limits::kMaxRequestBytes + 8);
   const QString peer = peerOf(*socket);
-  logLine(peer + QStringLiteral(" connected"));
 
   QString reason;
+  bool heard = true;
   if (auto* tls = qobject_cast<QSslSocket*>(socket.get())) {
     tls->setSslConfiguration(*context.tls);
     tls->startServerEncryption();
     if (!tls->waitForEncrypted(int(qMax<qint64>(signInDeadline.remainingTime(), 1))))
       reason = QStringLiteral("TLS handshake failed: %1").arg(tls->errorString());
+    if (!reason.isEmpty()) logLine(peer + QStringLiteral(" connected"));
   }
   if (reason.isEmpty()) {
     Result<std::unique_ptr<Storage>> storage =
         openStorage(context.location, context.options.storage);
     if (!storage) {
       reason = storage.error();
+      logLine(peer + QStringLiteral(" connected"));
       send(*socket, errorFrame(reason));
     } else {
       QTcpSocket& out = *socket;
       Session session(**storage, peer, socket->peerAddress().toString(), *context.throttle,
                       [&out](const QByteArray& frame) { return send(out, frame); });
-      reason = Conversation(*socket, session, context.options, signInDeadline).run();
+      Conversation conversation(*socket, session, context.options, signInDeadline, peer);
+      reason = conversation.run();
+      heard = conversation.heard();
     }
   }
   socket->disconnectFromHost();
   if (socket->state() != QAbstractSocket::UnconnectedState) socket->waitForDisconnected(1000);
-  logLine(QStringLiteral("%1 disconnected (%2)").arg(peer, reason));
+  if (heard) logLine(QStringLiteral("%1 disconnected (%2)").arg(peer, reason));
 }
 
 void refuseConnection(qintptr descriptor, const QString& reason, bool tls) {

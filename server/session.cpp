@@ -82,7 +82,11 @@ void Session::log(const QString& text) const { logLine(peer_ + u' ' + text); }
 Session::Reply Session::handle(const QCborMap& request) {
   if (!greeted_) return hello(request);
   const QString op = protocol::opOf(request);
-  if (op == protocol::op::kBye) return {protocol::okReply(), true};
+  if (op == protocol::op::kBye) {
+    Reply reply(protocol::okReply(), true);
+    reply.goodbye = true;
+    return reply;
+  }
   if (op == protocol::op::kSignIn) return {signIn(protocol::SignInRequest::fromCbor(request))};
   if (!user_) return {errorReply(QStringLiteral("请先登录"))};
   if (Status s = followAccount(); !s) return {errorReply(s.error())};

@@ -30,8 +30,9 @@ class Session {
     // A reply sent through `send`; `lost` when sending failed.
     static Reply sent(bool lost);
     QByteArray frame;
-    bool close = false;  // end the connection once the reply is sent
-    bool lost = false;   // the connection failed while the reply was being sent
+    bool close = false;    // end the connection once the reply is sent
+    bool lost = false;     // the connection failed while the reply was being sent
+    bool goodbye = false;  // the client said bye: it may be gone before the reply arrives
 
    private:
     Reply() = default;

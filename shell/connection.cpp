@@ -1,8 +1,10 @@
 #include "shell/connection.h"
 
 #include <QHostAddress>
+#include <QScopedValueRollback>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QtEndian>
 
 #include "protocol/frame.h"
 #include "protocol/packet_stream.h"
@@ -61,6 +63,14 @@ std::optional<ServerAddress> ServerAddress::fromOptions(const QString& text,
   return address;
 }
 
+// A reply being read in parts: where its rows go and who follows them.
+struct Connection::Parts {
+  explicit Parts(protocol::CompactPacket& into) : reader(into) {}
+  protocol::PacketReader reader;
+  Arrived arrived;        // none: a synchronous open reads every part itself
+  bool dropping = false;  // nobody wants the rows: the frames are read and dropped
+};
+
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
@@ -117,6 +127,7 @@ void Connection::connectSocket() {
       throw RemoteError(QStringLiteral("无法连接到应用服务器 %1：%2").arg(where, reason));
     }
   }
+  watch(*socket_);
   QString error;
   bool sent = false;
   const std::optional<QByteArray> body = transfer(protocol::Hello{}.toCbor(), &error, &sent);
@@ -152,11 +163,15 @@ void Connection::reconnect() {
 }
 
 void Connection::drop() {
-  if (socket_) socket_->abort();
+  if (socket_) {
+    socket_->disconnect();  // no more signals from a socket being dropped
+    socket_->abort();
+  }
   socket_.reset();
 }
 
 void Connection::close() {
+  parts_.reset();
   if (connected()) {
     QString ignored;
     QCborMap bye;
@@ -182,12 +197,14 @@ bool Connection::stale() {
 
 std::optional<QByteArray> Connection::transfer(const QCborMap& request, QString* error,
                                                bool* sent) {
+  const QScopedValueRollback<bool> waiting(waiting_, true);
   *sent = protocol::writeFrame(*socket_, request, kTimeoutMs, error);
   return *sent ? protocol::readFrameBody(*socket_, kTimeoutMs, error) : std::nullopt;
 }
 
 QByteArray Connection::exchange(const QCborMap& request, Repeat repeat) {
   if (!address_) throw RemoteError(QStringLiteral("未连接到应用服务器"));
+  finishParts();
   bool reconnected = false;
   if (!socket_ || stale()) {
     reconnect();
@@ -232,31 +249,109 @@ protocol::SignInReply Connection::signIn(const QString& id, const QString& passw
   return reply;
 }
 
-protocol::CompactPacket Connection::open(const protocol::OpenRequest& request) {
-  using State = protocol::PacketReader::State;
-  protocol::PacketReader reader;
-  QByteArray body = exchange(request.toCbor(), Repeat::Safe);
-  while (true) {
-    switch (reader.read(body)) {
-      case State::More: {
-        QString error;
-        std::optional<QByteArray> next = protocol::readFrameBody(*socket_, kTimeoutMs, &error);
-        if (!next) {
-          drop();
-          throw RemoteError(error);
-        }
-        body = std::move(*next);
-        continue;
-      }
-      case State::Done:
-        return std::move(reader.packet());
-      case State::Malformed:
-        drop();
-        [[fallthrough]];
-      case State::Refused:
-        throw RemoteError(reader.error());
-    }
+void Connection::open(const protocol::OpenRequest& request, protocol::CompactPacket& into) {
+  if (openInParts(request, into, {})) return;
+  finishParts();
+}
+
+bool Connection::openInParts(const protocol::OpenRequest& request, protocol::CompactPacket& into,
+                             Arrived arrived) {
+  auto parts = std::make_unique<Parts>(into);
+  switch (parts->reader.read(exchange(request.toCbor(), Repeat::Safe))) {
+    case protocol::PacketReader::State::More:
+      parts->arrived = std::move(arrived);
+      parts_ = std::move(parts);
+      return false;
+    case protocol::PacketReader::State::Done:
+      return true;
+    case protocol::PacketReader::State::Malformed:
+      drop();
+      [[fallthrough]];
+    case protocol::PacketReader::State::Refused:
+      throw RemoteError(parts->reader.error());
   }
+  return true;
+}
+
+void Connection::dropParts() {
+  if (parts_) parts_->dropping = true;
+}
+
+void Connection::watch(QTcpSocket& socket) {
+  QObject::connect(&socket, &QIODevice::readyRead, &socket, [this] { readArrivedParts(); });
+  QObject::connect(&socket, &QAbstractSocket::disconnected, &socket, [this] {
+    if (!parts_ || waiting_) return;
+    drop();
+    endParts(QStringLiteral("与应用服务器的连接已断开"));
+  });
+}
+
+void Connection::readArrivedParts() {
+  if (!parts_ || waiting_) return;
+  bool took = false;
+  while (parts_ && socket_->bytesAvailable() >= 4) {
+    const quint32 length = qFromBigEndian<quint32>(socket_->peek(4).constData());
+    if (socket_->bytesAvailable() < 4 + qint64(length)) break;
+    QString error;
+    const std::optional<QByteArray> body = protocol::readFrameBody(*socket_, kTimeoutMs, &error);
+    if (!body) {
+      drop();
+      endParts(error);
+      return;
+    }
+    took = true;
+    if (!takePart(*body)) return;
+  }
+  if (took && parts_ && parts_->arrived) parts_->arrived(false, QString());
+}
+
+void Connection::finishParts() {
+  while (parts_) {
+    QString error;
+    std::optional<QByteArray> body;
+    {
+      const QScopedValueRollback<bool> waiting(waiting_, true);
+      body = protocol::readFrameBody(*socket_, kTimeoutMs, &error);
+    }
+    if (!body) {
+      drop();
+      endParts(error);
+      return;
+    }
+    if (takePart(*body) && parts_->arrived) parts_->arrived(false, QString());
+  }
+}
+
+bool Connection::takePart(const QByteArray& body) {
+  if (parts_->dropping) {
+    // Only whether more follow matters.
+    QString ignored;
+    const std::optional<QCborMap> frame = protocol::parseFrameBody(body, &ignored);
+    if (frame && frame->value(QStringLiteral("more")).toBool()) return true;
+    parts_.reset();
+    return false;
+  }
+  switch (parts_->reader.read(body)) {
+    case protocol::PacketReader::State::More:
+      return true;
+    case protocol::PacketReader::State::Done:
+      endParts(QString());
+      return false;
+    case protocol::PacketReader::State::Refused:
+      endParts(parts_->reader.error());
+      return false;
+    case protocol::PacketReader::State::Malformed:
+      drop();
+      endParts(parts_->reader.error());
+      return false;
+  }
+  return false;
+}
+
+void Connection::endParts(const QString& error) {
+  const std::unique_ptr<Parts> parts = std::move(parts_);
+  if (parts->arrived && !parts->dropping) parts->arrived(true, error);
+  if (!parts->arrived && !error.isEmpty()) throw RemoteError(error);
 }
 
 protocol::ApplyReply Connection::apply(const protocol::ApplyRequest& request) {

@@ -3,6 +3,7 @@
 #include <QCborMap>
 #include <QString>
 #include <QTcpSocket>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -58,8 +59,19 @@ class Connection {
   bool connected() const;
 
   protocol::SignInReply signIn(const QString& id, const QString& password);
-  // Reads every frame of the reply.
-  protocol::CompactPacket open(const protocol::OpenRequest& request);
+  // Reads the reply into `into`, every frame of it.
+  void open(const protocol::OpenRequest& request, protocol::CompactPacket& into);
+  // Called while a reply is read in parts: after each lot of frames, and with `done` after the
+  // last (with the reason when the reply failed or the connection broke).
+  using Arrived = std::function<void(bool done, const QString& error)>;
+  // Reads the first frame of the reply into `into` and returns whether it was the last. When
+  // it was not, the others are read into `into` as they arrive while the event loop runs, and
+  // `arrived` follows them; any other call first reads the rest. `into` must stay until done
+  // or dropParts().
+  bool openInParts(const protocol::OpenRequest& request, protocol::CompactPacket& into,
+                   Arrived arrived);
+  // The reply being read in parts is no longer wanted: its frames are read and dropped.
+  void dropParts();
   protocol::ApplyReply apply(const protocol::ApplyRequest& request);
   // The next `id_num` of a history table, drawn on the server.
   qint64 draw(const QString& table);
@@ -84,7 +96,22 @@ class Connection {
   bool stale();
   void drop();
 
+  // A reply being read in parts.
+  struct Parts;
+  // Reads the frames that have arrived (from the event loop).
+  void readArrivedParts();
+  // Reads the rest of the reply now, waiting for it.
+  void finishParts();
+  // Takes one frame of it; false once the reply is over.
+  bool takePart(const QByteArray& body);
+  // Ends the reply in parts, telling `arrived` why (nothing when it ended well).
+  void endParts(const QString& error);
+  // Watches a new socket for frames of a reply in parts, and for the connection breaking.
+  void watch(QTcpSocket& socket);
+
   std::optional<ServerAddress> address_;
   std::optional<protocol::SignInRequest> credentials_;
   std::unique_ptr<QTcpSocket> socket_;
+  std::unique_ptr<Parts> parts_;
+  bool waiting_ = false;  // a call is waiting for a frame: what arrives is its own
 };

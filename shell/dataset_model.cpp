@@ -17,6 +17,10 @@ DatasetModel::DatasetModel(RemoteDataset& dataset, QObject* parent)
     beginInsertRows({}, row, row);
     endInsertRows();
   });
+  connect(&dataset_, &RemoteDataset::rowsAppended, this, [this](int first, int last) {
+    beginInsertRows({}, first, last);
+    endInsertRows();
+  });
   connect(&dataset_, &RemoteDataset::rowRemoved, this, [this](int row) {
     beginRemoveRows({}, row, row);
     endRemoveRows();

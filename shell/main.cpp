@@ -14,6 +14,7 @@
 #include "schema/queries.h"
 #include "schema/values.h"
 #include "shell/dataset_model.h"
+#include "shell/dialogs.h"
 #include "shell/forms.h"
 #include "shell/notifier.h"
 #include "shell/remote_dataset.h"
@@ -76,6 +77,9 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
 
   SocketConnection1.open(server);
   notifier::listen(this, [this](const std::optional<QString>& id) { followPersons(id); });
+  connect(search, &RemoteDataset::loaded, this, [this](const QString& error) {
+    if (!error.isEmpty()) Dialogs::current().error(this, error);
+  });
 }
 
 Tmain_manage::~Tmain_manage() = default;
@@ -128,7 +132,8 @@ void Tmain_manage::FormShow() {
   enableBuiltTargets();
   search->close();
   search->setCommandText(schema::queries::kPersonList);
-  search->open();
+  // The first rows are painted while the rest of a long list is still on its way.
+  search->openInBatches();
   DBGrid1->resizeColumnsToContents();
   gridReady_ = true;
 }
@@ -142,16 +147,26 @@ void Tmain_manage::followPersons(const std::optional<QString>& id) {
   RemoteDataset lines(search->provider(), SocketConnection1);
   lines.setCommandText(schema::queries::kPersonLines, {*id});
   lines.open();
-  // The person's lines as they are now take the place of their first old line; a person new
-  // to the list goes where the list's identity-number order puts them.
-  const int first = search->locate(0, *id);
-  for (int row = first; row >= 0; row = search->locate(0, *id, row)) search->discardRows(row, 1);
-  search->insertRows(first >= 0 ? first : insertionPoint(*id), lines);
+  // The list comes in identity-number order (the engine reads `info` through its index on
+  // `id`), so a person's lines stand together where a binary search puts them; in a list of
+  // another order a scan finds them. They are changed in place when their number is the same.
+  auto isTheirs = [&](int row) {
+    return row < search->recordCount() && schema::trim(search->value(row, 0).toString()) == *id;
+  };
+  int first = insertionPoint(*id);
+  if (!isTheirs(first))
+    if (const int found = search->locate(0, *id); found >= 0) first = found;
+  int count = 0;
+  while (isTheirs(first + count)) ++count;
+  if (count == lines.recordCount()) {
+    search->replaceRows(first, lines);
+  } else {
+    search->discardRows(first, count);
+    search->insertRows(first, lines);
+  }
 }
 
 int Tmain_manage::insertionPoint(const QString& id) const {
-  // The list arrives in identity-number order (the engine reads `info` through its index on
-  // `id`); a binary search finds the place, and a list in any other order gets it at the end.
   int low = 0, high = search->recordCount();
   while (low < high) {
     const int middle = (low + high) / 2;

@@ -58,7 +58,7 @@ class Tmain_manage : public Form {
   // Forms are created after this one: menu items and buttons whose form is not built are
   // disabled when the window is shown, so nothing pretends to work.
   void enableBuiltTargets();
-  // Where a person not yet listed belongs in the list.
+  // Where a person belongs in a list in identity-number order (a binary search).
   int insertionPoint(const QString& id) const;
 
   DatasetModel* model_;

@@ -1,6 +1,7 @@
 #include "shell/remote_dataset.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "schema/values.h"
 #include "shell/connection.h"
@@ -33,14 +34,56 @@ void RemoteDataset::setPersonKey(std::optional<QString> key) { source_.personKey
 
 void RemoteDataset::open() {
   if (active()) return;
-  load(connection_.open(source_));
+  protocol::CompactPacket packet;
+  connection_.open(source_, packet);
+  load(std::move(packet));
+}
+
+void RemoteDataset::openInBatches() {
+  if (active()) return;
+  protocol::CompactPacket first;
+  data_ = std::move(first);
+  const bool done =
+      connection_.openInParts(source_, data_, [this](bool done, const QString& error) {
+        adoptArrivedRows();
+        if (!done) return;
+        loading_ = false;
+        data_.rids = {};
+        emit loaded(error);
+      });
+  loading_ = !done;
+  rows_.clear();
+  deleted_.clear();
+  adoptArrivedRows();
+  state_ = State::Browse;
+  current_ = rows_.empty() ? -1 : 0;
+  eof_ = bof_ = rows_.empty();
+  emit reset();
+  emit currentChanged(current_);
+  if (done) {
+    data_.rids = {};
+    emit loaded(QString());
+  }
+}
+
+void RemoteDataset::adoptArrivedRows() {
+  const qsizetype first = qsizetype(rows_.size());
+  const qsizetype count = data_.values.rowCount();
+  for (qsizetype i = first; i < count; ++i) {
+    Row row;
+    row.stored = qint32(i);
+    row.rid = i < data_.rids.size() ? data_.rids[i] : 0;
+    row.order = qint32(i);
+    rows_.push_back(std::move(row));
+  }
+  if (count > first && state_ != State::Inactive) emit rowsAppended(int(first), int(count - 1));
 }
 
 void RemoteDataset::close() {
   if (!active()) return;
+  if (std::exchange(loading_, false)) connection_.dropParts();
   state_ = State::Inactive;
-  columns_.clear();
-  values_ = protocol::ValueStore();
+  data_ = {};
   rows_.clear();
   deleted_.clear();
   current_ = -1;
@@ -50,22 +93,24 @@ void RemoteDataset::close() {
 
 void RemoteDataset::refresh() {
   requireActive();
-  load(connection_.open(source_));
+  protocol::CompactPacket packet;
+  connection_.open(source_, packet);
+  load(std::move(packet));
 }
 
 void RemoteDataset::load(protocol::CompactPacket packet) {
-  columns_ = std::move(packet.columns);
-  values_ = std::move(packet.values);
+  data_ = std::move(packet);
   rows_.clear();
   deleted_.clear();
-  const qsizetype count = values_.rowCount();
+  const qsizetype count = data_.values.rowCount();
   rows_.resize(size_t(count));
   for (qsizetype i = 0; i < count; ++i) {
     Row& row = rows_[size_t(i)];
     row.stored = qint32(i);
-    row.rid = i < packet.rids.size() ? packet.rids[i] : 0;
+    row.rid = i < data_.rids.size() ? data_.rids[i] : 0;
     row.order = qint32(i);
   }
+  data_.rids = {};
   state_ = State::Browse;
   current_ = rows_.empty() ? -1 : 0;
   eof_ = bof_ = rows_.empty();
@@ -78,14 +123,14 @@ QVariant RemoteDataset::valueOf(const Row& row, int column) const {
 }
 
 QVariant RemoteDataset::originalOf(const Row& row, int column) const {
-  return row.stored >= 0 ? values_.value(row.stored, column) : QVariant();
+  return row.stored >= 0 ? data_.values.value(row.stored, column) : QVariant();
 }
 
 QVariantList RemoteDataset::valuesOf(const Row& row) const {
   if (row.edits) return *row.edits;
   QVariantList values;
-  values.reserve(columns_.size());
-  for (int c = 0; c < columns_.size(); ++c) values << originalOf(row, c);
+  values.reserve(data_.columns.size());
+  for (int c = 0; c < data_.columns.size(); ++c) values << originalOf(row, c);
   return values;
 }
 
@@ -153,8 +198,8 @@ void RemoteDataset::moveTo(int row) {
 }
 
 int RemoteDataset::fieldIndex(QStringView name) const {
-  for (int i = 0; i < columns_.size(); ++i)
-    if (columns_[i] == name) return i;
+  for (int i = 0; i < data_.columns.size(); ++i)
+    if (data_.columns[i] == name) return i;
   return -1;
 }
 
@@ -169,12 +214,12 @@ QVariant RemoteDataset::field(QStringView name) const {
 QString RemoteDataset::fieldText(QStringView name) const { return field(name).toString(); }
 
 QVariant RemoteDataset::value(int row, int column) const {
-  if (row < 0 || row >= recordCount() || column < 0 || column >= columns_.size()) return {};
+  if (row < 0 || row >= recordCount() || column < 0 || column >= data_.columns.size()) return {};
   return valueOf(rows_[size_t(row)], column);
 }
 
 int RemoteDataset::locate(int column, const QString& text, int from) const {
-  if (column < 0 || column >= columns_.size()) return -1;
+  if (column < 0 || column >= data_.columns.size()) return -1;
   const QByteArray wanted = text.toUtf8();
   for (int i = std::max(from, 0); i < recordCount(); ++i) {
     const Row& row = rows_[size_t(i)];
@@ -182,7 +227,7 @@ int RemoteDataset::locate(int column, const QString& text, int from) const {
       if (schema::trim(valueOf(row, column).toString()) == text) return i;
       continue;
     }
-    std::optional<QByteArrayView> bytes = values_.utf8(row.stored, column);
+    std::optional<QByteArrayView> bytes = data_.values.utf8(row.stored, column);
     if (!bytes) continue;
     // Characters up to 32 are single bytes in UTF-8: trimming the bytes trims the text.
     QByteArrayView b = *bytes;
@@ -209,7 +254,7 @@ void RemoteDataset::edit() {
 void RemoteDataset::insertRowAt(int row) {
   Row fresh;
   fresh.status = Status::Inserted;
-  fresh.edits = std::make_unique<QVariantList>(columns_.size());
+  fresh.edits = std::make_unique<QVariantList>(data_.columns.size());
   rows_.insert(rows_.begin() + row, std::move(fresh));
   emit rowInserted(row);
   current_ = -1;  // force the signal: the row index may be unchanged
@@ -247,7 +292,7 @@ void RemoteDataset::post() {
   if (state_ == State::Edit) {
     Row& row = rows_[size_t(current_)];
     if (row.status == Status::Unchanged) {
-      for (int i = 0; i < columns_.size() && row.status == Status::Unchanged; ++i)
+      for (int i = 0; i < data_.columns.size() && row.status == Status::Unchanged; ++i)
         if (!sameValue((*row.edits)[i], originalOf(row, i))) row.status = Status::Modified;
       if (row.status == Status::Unchanged) row.edits.reset();  // nothing changed: back to compact
     }
@@ -303,7 +348,7 @@ int RemoteDataset::pendingChanges() const {
 
 QVariantMap RemoteDataset::originalMap(const Row& row) const {
   QVariantMap map;
-  for (int i = 0; i < columns_.size(); ++i) map.insert(columns_[i], originalOf(row, i));
+  for (int i = 0; i < data_.columns.size(); ++i) map.insert(data_.columns[i], originalOf(row, i));
   return map;
 }
 
@@ -318,11 +363,11 @@ protocol::ApplyPart RemoteDataset::pendingPart() const {
     change.kind = row.status == Status::Inserted ? Kind::Insert : Kind::Update;
     change.rid = row.rid;
     if (change.kind == Kind::Update) change.original = originalMap(row);
-    for (int i = 0; i < columns_.size(); ++i) {
+    for (int i = 0; i < data_.columns.size(); ++i) {
       const QVariant& value = (*row.edits)[i];
       const bool wanted =
           change.kind == Kind::Insert ? !value.isNull() : !sameValue(value, originalOf(row, i));
-      if (wanted) change.values.insert(columns_[i], value);
+      if (wanted) change.values.insert(data_.columns[i], value);
     }
     part.changes.append(change);
   }
@@ -334,7 +379,7 @@ void RemoteDataset::markApplied(QList<qint64>::const_iterator& rids) {
   for (Row& row : rows_) {
     if (row.status == Status::Inserted) row.rid = *rids++;
     if (row.status != Status::Unchanged) {
-      row.stored = qint32(values_.appendRow(*row.edits));
+      row.stored = qint32(data_.values.appendRow(*row.edits));
       row.edits.reset();
       row.status = Status::Unchanged;
     }
@@ -380,20 +425,36 @@ void RemoteDataset::discardRows(int first, int count) {
 void RemoteDataset::insertRows(int at, const RemoteDataset& from) {
   requireActive();
   from.requireActive();
-  if (from.columns_ != columns_)
+  if (from.data_.columns != data_.columns)
     throw RemoteError(QStringLiteral("%1: 列不一致，不能插入记录").arg(source_.provider));
   post();
   at = std::clamp(at, 0, recordCount());
   for (int i = 0; i < from.recordCount(); ++i) {
     const Row& source = from.rows_[size_t(i)];
     Row row;
-    row.stored = qint32(values_.appendRow(from.valuesOf(source)));
+    row.stored = qint32(data_.values.appendRow(from.valuesOf(source)));
     row.rid = source.rid;
     rows_.insert(rows_.begin() + at + i, std::move(row));
     emit rowInserted(at + i);
   }
   qint32 order = 0;
   for (Row& row : rows_) row.order = order++;
+}
+
+void RemoteDataset::replaceRows(int first, const RemoteDataset& from) {
+  requireActive();
+  from.requireActive();
+  if (from.data_.columns != data_.columns || first < 0 ||
+      first + from.recordCount() > recordCount())
+    throw RemoteError(QStringLiteral("%1: 不能替换这些记录").arg(source_.provider));
+  post();
+  for (int i = 0; i < from.recordCount(); ++i) {
+    const Row& source = from.rows_[size_t(i)];
+    Row& row = rows_[size_t(first + i)];
+    row.stored = qint32(data_.values.appendRow(from.valuesOf(source)));
+    row.rid = source.rid;
+    emit rowChanged(first + i);
+  }
 }
 
 void applyTogether(const QList<RemoteDataset*>& datasets) {

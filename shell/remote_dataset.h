@@ -40,6 +40,11 @@ class RemoteDataset : public QObject {
   void setPersonKey(std::optional<QString> key);
 
   void open();
+  // Opens as open() does, but returns once the first rows are read; the others follow while
+  // the event loop runs (rowsAppended), until loaded(). The rows read so far can be shown and
+  // read meanwhile; any other request on the connection first reads the rest.
+  void openInBatches();
+  bool loading() const { return loading_; }
   // Drops the rows and every unapplied change. Closing a closed dataset does nothing.
   void close();
   // Re-runs the same query; unapplied changes are dropped.
@@ -59,7 +64,7 @@ class RemoteDataset : public QObject {
   // Index of the current row, -1 when there is none.
   int recNo() const { return current_; }
 
-  const QStringList& fieldNames() const { return columns_; }
+  const QStringList& fieldNames() const { return data_.columns; }
   int fieldIndex(QStringView name) const;
   // The current row's value; null when there is no current row. Throws for an unknown field.
   QVariant field(QStringView name) const;
@@ -98,6 +103,9 @@ class RemoteDataset : public QObject {
   // Inserts every row of `from` (an open dataset with the same columns) before row `at`, as
   // read. With discardRows, a list follows one changed person without reading all again.
   void insertRows(int at, const RemoteDataset& from);
+  // Puts the rows of `from` (an open dataset with the same columns) as read in the place of as
+  // many rows from `first`, which must not hold changes not yet applied.
+  void replaceRows(int first, const RemoteDataset& from);
 
  signals:
   // The rows were replaced (open, close, refresh).
@@ -105,6 +113,10 @@ class RemoteDataset : public QObject {
   void rowChanged(int row);
   void rowInserted(int row);
   void rowRemoved(int row);
+  // Rows read by openInBatches() after it returned.
+  void rowsAppended(int first, int last);
+  // Every row of openInBatches() has come; `error` says why not, when they have not.
+  void loaded(const QString& error);
   void currentChanged(int row);
 
  private:
@@ -113,7 +125,7 @@ class RemoteDataset : public QObject {
   enum class Status : quint8 { Unchanged, Modified, Inserted };
   struct Row {
     qint64 rid = 0;
-    qint32 stored = -1;  // row of values_ as read (or as last applied); -1 for a new row
+    qint32 stored = -1;  // row of data_.values as read (or last applied); -1 for a new row
     qint32 order = 0;    // position as read (or as last applied), to undo local changes
     Status status = Status::Unchanged;
     std::unique_ptr<QVariantList> edits;  // the values while the row is being changed
@@ -123,6 +135,8 @@ class RemoteDataset : public QObject {
   void requireActive() const;
   void setCurrent(int row);
   void load(protocol::CompactPacket packet);
+  // Rows for the values read since the last call.
+  void adoptArrivedRows();
   void insertRowAt(int row);
   QVariant valueOf(const Row& row, int column) const;
   QVariant originalOf(const Row& row, int column) const;
@@ -136,12 +150,12 @@ class RemoteDataset : public QObject {
   Connection& connection_;
   protocol::OpenRequest source_;
   State state_ = State::Inactive;
-  QStringList columns_;
-  protocol::ValueStore values_;
+  protocol::CompactPacket data_;  // columns and rows as read; rids only while reading
   std::vector<Row> rows_;
   std::vector<Row> deleted_;  // stored rows deleted locally, not yet applied
   QVariantList editBuffer_;   // the row as it was when `edit` began
   int current_ = -1;
+  bool loading_ = false;
   bool eof_ = true;
   bool bof_ = true;
 };

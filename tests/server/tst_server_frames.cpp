@@ -1,5 +1,5 @@
 // Bad bytes on one connection end that connection only; the greeting is checked; the number of
-// connections is capped.
+// connections is capped; the log tells a goodbye from a failure and ignores probes.
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <QtTest>
@@ -34,6 +34,7 @@ class ServerFramesTest : public QObject {
   void greetingIsChecked_data();
   void greetingIsChecked();
   void connectionsAreCapped();
+  void goodbyesAndProbesInTheLog();
 
  private:
   void verifyServing();
@@ -148,6 +149,28 @@ void ServerFramesTest::connectionsAreCapped() {
     QTest::qWait(50);
   }
   verifyServing();
+}
+
+// A client that says bye and hangs up at once is logged as a goodbye, not a failed send; a
+// connection that sends nothing (a readiness probe) leaves no line.
+void ServerFramesTest::goodbyesAndProbesInTheLog() {
+  quint16 probe = 0;
+  {
+    QTcpSocket socket;
+    socket.connectToHost(server_->host(), server_->port());
+    QVERIFY(socket.waitForConnected(5000));
+    probe = socket.localPort();
+  }
+  WireClient leaving;
+  QVERIFY(leaving.connectTo(server_->host(), server_->port()));
+  QVERIFY(leaving.signIn(kAdmin, QStringLiteral("admin")).ok());
+  QVERIFY(leaving.sendRaw(protocol::encodeFrame(QCborMap{{"op", "bye"}})));
+  leaving.hangUp();
+  QTRY_VERIFY_WITH_TIMEOUT(server_->log().contains(QStringLiteral(" disconnected (goodbye)")),
+                           10000);
+  QVERIFY(!server_->log().contains(QStringLiteral("send failed")));
+  verifyServing();
+  QVERIFY(!server_->log().contains(QStringLiteral(":%1 ").arg(probe)));
 }
 
 QTEST_GUILESS_MAIN(ServerFramesTest)

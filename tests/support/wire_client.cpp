@@ -37,14 +37,15 @@ Answer<protocol::SignInReply> WireClient::signIn(const QString& id, const QStrin
 Answer<protocol::Packet> WireClient::open(const protocol::OpenRequest& request) {
   std::optional<QByteArray> body = exchange(request.toCbor());
   using State = protocol::PacketReader::State;
-  protocol::PacketReader reader;
+  protocol::CompactPacket packet;
+  protocol::PacketReader reader(packet);
   while (body) {
     switch (reader.read(*body)) {
       case State::More:
         body = protocol::readFrameBody(socket_, kTimeoutMs, &error_);
         continue;
       case State::Done:
-        return {protocol::toPacket(reader.packet()), QString()};
+        return {protocol::toPacket(packet), QString()};
       case State::Refused:
       case State::Malformed:
         return {std::nullopt, reader.error()};

@@ -47,6 +47,8 @@ class WireClient {
   bool sendRaw(const QByteArray& bytes);
   // Reads the next reply frame.
   std::optional<QCborMap> readReply();
+  // Closes the connection at once, as a client does after saying bye.
+  void hangUp() { socket_.abort(); }
   // True once the server has closed the connection (waiting at most `timeoutMs`).
   bool waitForClosed(int timeoutMs = kTimeoutMs);
 
