@@ -8,6 +8,16 @@ Result<QStringList> copyDatabase(const QString& from, const QString& to) {
   Result<std::unique_ptr<CopyEnd>> target = openCopyEnd(to, true);
   if (!target) return Error{target.error()};
 
+  if (Status s = (*source)->beginRead(); !s) return Error{s.error()};
+  QHash<QString, qint64> counts;
+  for (const schema::Table& t : schema::tables()) {
+    Result<qint64> rows = (*source)->count(t);
+    if (!rows) return Error{rows.error()};
+    counts.insert(t.name, *rows);
+  }
+  // Inside the target's transaction: no rows may be there, and every table must end up with
+  // as many rows as the source's before anything is committed.
+  if (Status s = (*target)->beginWrite(); !s) return Error{s.error()};
   for (const schema::Table& t : schema::tables()) {
     if (t.kind == schema::TableKind::Counter) continue;
     Result<qint64> held = (*target)->count(t);
@@ -18,24 +28,15 @@ Result<QStringList> copyDatabase(const QString& from, const QString& to) {
                        .arg(*held)};
   }
 
-  if (Status s = (*source)->beginRead(); !s) return Error{s.error()};
-  QHash<QString, qint64> counts;
-  for (const schema::Table& t : schema::tables()) {
-    Result<qint64> rows = (*source)->count(t);
-    if (!rows) return Error{rows.error()};
-    counts.insert(t.name, *rows);
-  }
-  if (Status s = (*target)->beginWrite(); !s) return Error{s.error()};
   for (const schema::Table& t : schema::tables()) {
     if (Status s = (*target)->startTable(t); !s) return Error{s.error()};
-    if (Status s = (*source)->read(t, [&](const QVariantList& row) { return (*target)->write(row); });
+    if (Status s =
+            (*source)->read(t, [&](const QVariantList& row) { return (*target)->write(row); });
         !s)
       return Error{s.error()};
     if (Status s = (*target)->endTable(); !s) return Error{s.error()};
   }
   if (Status s = (*source)->finishRead(); !s) return Error{s.error()};
-  if (Status s = (*target)->commit(); !s) return Error{s.error()};
-
   QStringList report;
   for (const schema::Table& t : schema::tables()) {
     Result<qint64> copied = (*target)->count(t);
@@ -47,6 +48,7 @@ Result<QStringList> copyDatabase(const QString& from, const QString& to) {
                        .arg(*copied)};
     report << QStringLiteral("%1: %2").arg(t.name).arg(*copied);
   }
+  if (Status s = (*target)->commit(); !s) return Error{s.error()};
   return report;
 }
 

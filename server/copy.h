@@ -41,8 +41,8 @@ class CopyEnd {
 Result<std::unique_ptr<CopyEnd>> openCopyEnd(const QString& location, bool target);
 
 // Copies every table of `from` into `to`, which must hold no rows yet (its counter row aside),
-// in one transaction of the target, then checks that every table holds as many rows as the
-// source. Returns a line per table with its row count.
+// in one transaction of the target that commits only when every table holds as many rows as the
+// source's. Returns a line per table with its row count.
 Result<QStringList> copyDatabase(const QString& from, const QString& to);
 
 }  // namespace server

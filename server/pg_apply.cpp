@@ -18,12 +18,6 @@ Status knownColumns(const schema::Table& table, const ColumnValues& columns) {
   return ok();
 }
 
-QString marks(qsizetype count, int first = 1) {
-  QStringList out;
-  for (qsizetype i = 0; i < count; ++i) out << u'$' + QString::number(first + i);
-  return out.join(u',');
-}
-
 QVariantList valuesOf(const ColumnValues& columns) {
   QVariantList values;
   for (const auto& [name, value] : columns) values << value;
@@ -48,7 +42,9 @@ Status checkRow(Connection& db, const schema::Table& table, const RowWrite& row,
   if (owner && !table.column(u"id")) return Error{notYours};
   QStringList same;
   for (int i = 0; i < row.expected.size(); ++i)
-    same << QStringLiteral("%1 IS NOT DISTINCT FROM $%2").arg(quoted(row.expected[i].first)).arg(i + 1);
+    same << QStringLiteral("%1 IS NOT DISTINCT FROM $%2")
+                .arg(quoted(row.expected[i].first))
+                .arg(i + 1);
   const QString sql =
       QStringLiteral("SELECT %1%2 FROM %3 WHERE rid=$%4 FOR UPDATE")
           .arg(same.isEmpty() ? QStringLiteral("true") : same.join(u" AND "),
@@ -63,24 +59,61 @@ Status checkRow(Connection& db, const schema::Table& table, const RowWrite& row,
   return ok();
 }
 
+bool onePerPerson(const schema::Table& table) {
+  return table.kind == schema::TableKind::OneRow || table.kind == schema::TableKind::Accounts;
+}
+
+Error alreadyThere(const schema::Table& table, const QString& id) {
+  return Error{QStringLiteral("%1中已有身份证号 %2 的记录（可能刚被其他用户添加），"
+                              "请重新打开后再保存")
+                   .arg(table.caption.isEmpty() ? table.name : table.caption, id)};
+}
+
+// For an update of a one-row table: no other row of the person it moves to.
 Status checkOnePerPerson(Connection& db, const schema::Table& table, const RowWrite& row) {
-  if (table.kind != schema::TableKind::OneRow && table.kind != schema::TableKind::Accounts)
-    return ok();
+  if (!onePerPerson(table)) return ok();
   const QVariant* id = valueOf(row.values, u"id");
   if (!id || id->isNull()) return ok();
-  Result<Rows> found = run(
-      db,
-      QStringLiteral("SELECT 1 FROM %1 WHERE %2 AND rid IS DISTINCT FROM $2::bigint AND NOT EXISTS"
-                     " (SELECT 1 FROM %1 WHERE rid=$2::bigint AND strim(\"id\")=$1) LIMIT 1")
-          .arg(quoted(table.name), personKeyCondition()),
-      {schema::trim(id->toString()), row.kind == Kind::Insert ? QVariant() : QVariant(row.rid)});
+  Result<Rows> found =
+      run(db,
+          QStringLiteral("SELECT 1 FROM %1 WHERE %2 AND rid<>$2 AND NOT EXISTS"
+                         " (SELECT 1 FROM %1 WHERE rid=$2 AND strim(\"id\")=$1) LIMIT 1")
+              .arg(quoted(table.name), personKeyCondition()),
+          {schema::trim(id->toString()), QVariant(row.rid)});
   if (!found) return Error{found.error()};
-  if (PQntuples(found->get()) > 0)
-    return Error{QStringLiteral("%1中已有身份证号 %2 的记录（可能刚被其他用户添加），"
-                                "请重新打开后再保存")
-                     .arg(table.caption.isEmpty() ? table.name : table.caption,
-                          schema::trim(id->toString()))};
+  if (PQntuples(found->get()) > 0) return alreadyThere(table, schema::trim(id->toString()));
   return ok();
+}
+
+// Inserts the row; into a one-row table only when the person has no row there yet, checked in
+// the same statement.
+Result<qint64> insertRow(Connection& db, const schema::Table& table, const RowWrite& row) {
+  QStringList names, values;
+  for (const auto& [name, value] : row.values) {
+    names << quoted(name);
+    values << QStringLiteral("$%1::%2")
+                  .arg(names.size())
+                  .arg(table.column(name)->kind == schema::Kind::Integer ? u"bigint" : u"text");
+  }
+  const QVariant* id = valueOf(row.values, u"id");
+  const bool keyed = onePerPerson(table) && id && !id->isNull();
+  QVariantList params = valuesOf(row.values);
+  QString sql = QStringLiteral("INSERT INTO %1 ").arg(quoted(table.name));
+  if (names.isEmpty()) {
+    sql += QStringLiteral("DEFAULT VALUES");
+  } else {
+    sql += QStringLiteral("(%1) SELECT %2").arg(names.join(u','), values.join(u','));
+    if (keyed) {
+      params << schema::trim(id->toString());
+      sql +=
+          QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE %2)")
+              .arg(quoted(table.name), personKeyCondition(u'$' + QString::number(params.size())));
+    }
+  }
+  Result<Rows> inserted = run(db, sql + QStringLiteral(" RETURNING rid"), params);
+  if (!inserted) return Error{inserted.error()};
+  if (PQntuples(inserted->get()) == 0) return alreadyThere(table, schema::trim(id->toString()));
+  return value(inserted->get(), 0, 0).toLongLong();
 }
 
 Status checkIssuedNumber(Connection& db, const schema::Table& table, const RowWrite& row) {
@@ -115,11 +148,20 @@ Status takeTurns(Connection& db, const QList<TableWrite>& writes) {
   // In one order everywhere, so two transactions never wait for each other's turns.
   std::sort(keys.begin(), keys.end());
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  if (keys.isEmpty()) return ok();
+  QStringList elements;
   for (const QString& key : keys) {
-    Result<Rows> turn =
-        run(db, QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended($1, 0))"), {key});
-    if (!turn) return Error{turn.error()};
+    QString element = key;
+    element.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    elements << u'"' + element + u'"';
   }
+  // The array's elements in its order, in one round trip.
+  Result<Rows> turns = run(db,
+                           QStringLiteral("SELECT pg_advisory_xact_lock(hashtextextended(k, 0)) "
+                                          "FROM unnest($1::text[]) WITH ORDINALITY AS u(k, n) "
+                                          "ORDER BY n"),
+                           {u'{' + elements.join(u',') + u'}'});
+  if (!turns) return Error{turns.error()};
   return ok();
 }
 
@@ -129,23 +171,12 @@ Result<qint64> writeRow(Connection& db, const schema::Table& table, const RowWri
     return Error{QStringLiteral("计数器只能由系统取号修改")};
   if (Status s = knownColumns(table, row.values); !s) return Error{s.error()};
   if (Status s = knownColumns(table, row.expected); !s) return Error{s.error()};
-  if (row.kind != Kind::Delete) {
+  if (row.kind != Kind::Delete)
     if (Status s = checkIssuedNumber(db, table, row); !s) return Error{s.error()};
+  if (row.kind == Kind::Insert) return insertRow(db, table, row);
+  if (row.kind == Kind::Update)
     if (Status s = checkOnePerPerson(db, table, row); !s) return Error{s.error()};
-  }
   const QString t = quoted(table.name);
-  if (row.kind == Kind::Insert) {
-    QStringList names;
-    for (const auto& [name, value] : row.values) names << quoted(name);
-    const QString sql = names.isEmpty()
-                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING rid").arg(t)
-                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING rid")
-                                  .arg(t, names.join(u','), marks(names.size()));
-    Result<Rows> inserted = run(db, sql, valuesOf(row.values));
-    if (!inserted) return Error{inserted.error()};
-    return value(inserted->get(), 0, 0).toLongLong();
-  }
-
   if (Status s = checkRow(db, table, row, owner); !s) return Error{s.error()};
   if (row.kind == Kind::Delete) {
     if (Result<Rows> r = run(db, QStringLiteral("DELETE FROM %1 WHERE rid=$1").arg(t), {row.rid});

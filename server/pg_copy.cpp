@@ -120,13 +120,14 @@ class PgCopyEnd final : public CopyEnd {
   Status commit() override {
     // New rows continue after the copied identities.
     for (const QString& table : tables_)
-      if (Status s = db_->exec(
-              QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'rid'),"
-                             " coalesce(max(rid), 0) + 1, false) FROM %1")
-                  .arg(quoted(table)));
+      if (Status s = db_->exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'rid'),"
+                                              " coalesce(max(rid), 0) + 1, false) FROM %1")
+                                   .arg(quoted(table)));
           !s)
         return s;
-    return db_->exec(QStringLiteral("COMMIT"));
+    if (Status s = db_->exec(QStringLiteral("COMMIT")); !s) return s;
+    // Statistics at once, so the first reads of the copy are planned on its real sizes.
+    return db_->exec(QStringLiteral("ANALYZE"));
   }
 
  private:

@@ -19,13 +19,12 @@ inline const QString kReaderSchema = QStringLiteral("staffinfo_read");
 inline const QString kAccountsChannel = QStringLiteral("staffinfo_accounts");
 
 // The statements that create whatever is missing, to be run in one transaction: tables, the
-// index on `id`, UNIQUE(id_num) on the history tables, the counter row (all zero), strim, the
-// reader role with its view and grants, and the announcement of account changes. Idempotent;
-// several servers starting at once take turns through an advisory lock.
+// indexes on `id` and on its trimmed value, UNIQUE(id_num) on the history tables, the counter row
+// (all zero), strim, the reader role with its view and grants, and the announcement of account
+// changes. Idempotent; several servers starting at once take turns through an advisory lock.
 QStringList schemaStatements();
 
-// The condition "strim(id) = $mark" written so that the index on `id` serves it (see
-// sqlite::personKeyCondition).
+// The condition "strim(id) = $mark", served by the index on the trimmed `id`.
 QString personKeyCondition(const QString& mark = QStringLiteral("$1"));
 
 }  // namespace server::pg
