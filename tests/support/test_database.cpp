@@ -42,8 +42,7 @@ void bindValue(sqlite3_stmt* statement, int index, const QVariant& value) {
 QList<QVariantList> sqliteSql(const QString& path, const QString& statement,
                               const QVariantList& params) {
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
-      SQLITE_OK)
+  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
     qFatal("cannot open %s: %s", qPrintable(path), sqlite3_errmsg(db));
   sqlite3_busy_timeout(db, 5000);
   sqlite3_stmt* prepared = nullptr;
@@ -66,8 +65,8 @@ QList<QVariantList> sqliteSql(const QString& path, const QString& statement,
 
 std::unique_ptr<server::pg::Connection> connect(const QString& location) {
   auto connection = server::pg::Connection::open(location, server::pg::Role::Writer);
-  if (!connection) qFatal("cannot connect to %s: %s", qPrintable(location),
-                          qPrintable(connection.error()));
+  if (!connection)
+    qFatal("cannot connect to %s: %s", qPrintable(location), qPrintable(connection.error()));
   return std::move(*connection);
 }
 
@@ -90,8 +89,9 @@ QList<QVariantList> pgSql(const QString& location, const QString& statement,
 QString cluster() {
   const QString base = qEnvironmentVariable("STAFFINFO_TEST_PG");
   if (base.isEmpty())
-    qFatal("STAFFINFO_TEST_PG is not set: PostgreSQL tests run through CTest, which starts the "
-           "test cluster (scripts/pg-cluster)");
+    qFatal(
+        "STAFFINFO_TEST_PG is not set: PostgreSQL tests run through CTest, which starts the "
+        "test cluster (scripts/pg-cluster)");
   return base;
 }
 
@@ -109,6 +109,10 @@ PgDatabase::PgDatabase() {
 PgDatabase::~PgDatabase() {
   pgSql(cluster(), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
 }
+
+FreshDatabase::FreshDatabase(const QString& folder, const QString& file)
+    : pg_(onPostgres() ? std::make_unique<PgDatabase>() : nullptr),
+      location_(pg_ ? pg_->location() : folder + u'/' + file) {}
 
 QList<QVariantList> sql(const QString& location, const QString& statement,
                         const QVariantList& params) {

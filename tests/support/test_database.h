@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 
 // The databases the tests run on. STAFFINFO_TEST_STORAGE=postgres runs a test on PostgreSQL: a
 // fresh database in the cluster that STAFFINFO_TEST_PG names (a connection string to its
@@ -25,6 +26,18 @@ class PgDatabase {
 
  private:
   QString name_;
+  QString location_;
+};
+
+// A fresh, empty database for a test on the storage the tests run on: a new PostgreSQL database
+// (see PgDatabase), or the path of an SQLite file not made yet, named `file` in `folder`.
+class FreshDatabase {
+ public:
+  FreshDatabase(const QString& folder, const QString& file);
+  const QString& location() const { return location_; }
+
+ private:
+  std::unique_ptr<PgDatabase> pg_;
   QString location_;
 };
 

@@ -14,13 +14,9 @@ constexpr int kStartTimeoutMs = 15000;
 QString TestServer::binary() { return qEnvironmentVariable("STAFFINFO_SERVER_BIN"); }
 
 TestServer::TestServer(const QString& dbPath, const QStringList& options)
-    : fresh_(dbPath.isEmpty() && testdb::onPostgres() ? std::make_unique<testdb::PgDatabase>()
-                                                      : nullptr),
-      dbPath_(!dbPath.isEmpty() ? dbPath
-              : fresh_          ? fresh_->location()
-                                : dir_.filePath(QStringLiteral("staff.db"))),
-      logPath_(dir_.filePath(QStringLiteral("server.log"))),
-      options_(options) {
+    : dbPath_(dbPath), logPath_(dir_.filePath(QStringLiteral("server.log"))), options_(options) {
+  if (dbPath_.isEmpty())
+    dbPath_ = fresh_.emplace(dir_.path(), QStringLiteral("staff.db")).location();
   if (binary().isEmpty()) qFatal("STAFFINFO_SERVER_BIN is not set");
   start(host() + QStringLiteral(":0"));
 }

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 
 #include "tests/support/test_database.h"
 
@@ -55,7 +56,7 @@ class TestServer {
   bool start(const QString& listen);
 
   QTemporaryDir dir_;
-  std::unique_ptr<testdb::PgDatabase> fresh_;
+  std::optional<testdb::FreshDatabase> fresh_;
   QString dbPath_;
   QString logPath_;
   QStringList options_;
