@@ -58,6 +58,8 @@ class ServerReadTest : public QObject {
   void valuesAreBoundNotSpliced();
   void onlyNamedFunctionsAndTables_data();
   void onlyNamedFunctionsAndTables();
+  void personLinesMatchTrimmedIds_data();
+  void personLinesMatchTrimmedIds();
 
  private:
   QString snapshot();
@@ -459,6 +461,31 @@ void ServerReadTest::onlyNamedFunctionsAndTables() {
     QVERIFY(!packet.ok());
     QVERIFY2(packet.error.startsWith(error), qPrintable(packet.error));
   }
+}
+
+// The main list's lines of one person, as the main window reads them after a change.
+void ServerReadTest::personLinesMatchTrimmedIds_data() {
+  for (const char* id : {"L1", " L1", "L10", "L1  ", "L", "l1", "L1x", "\tL1 \r\n", "!L1"}) {
+    server_->sql(QStringLiteral("insert into info(id, name) values (?, ?)"), {id, id});
+    server_->sql(QStringLiteral("insert into user_name(id, qx) values (?, 2)"), {id});
+  }
+  QTest::addColumn<QString>("key");
+  QTest::addColumn<QStringList>("expected");
+  QTest::newRow("exact and blank-padded") << "L1" << QStringList{"\tL1 \r\n", " L1", "L1", "L1  "};
+  QTest::newRow("shorter key") << "L" << QStringList{"L"};
+  QTest::newRow("case counts") << "l1" << QStringList{"l1"};
+  QTest::newRow("no match") << "L2" << QStringList{};
+}
+
+void ServerReadTest::personLinesMatchTrimmedIds() {
+  QFETCH(QString, key);
+  QFETCH(QStringList, expected);
+  const Answer<protocol::Packet> packet = admin_->select(schema::queries::kPersonLines, {key});
+  QVERIFY2(packet.ok(), qPrintable(packet.error));
+  QStringList ids;
+  for (const QVariantList& row : packet->rows) ids << row.value(0).toString();
+  ids.sort();
+  QCOMPARE(ids, expected);
 }
 
 QTEST_GUILESS_MAIN(ServerReadTest)
