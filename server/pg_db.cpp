@@ -23,8 +23,9 @@ QString setUp(Role role) {
                              .arg(kStatementTimeoutMs)
                              .arg(kLockTimeoutMs);
   if (role == Role::Writer) return limits + QStringLiteral(" SET search_path = public");
-  return limits + QStringLiteral(" SET ROLE %1; SET search_path = %2, public;"
-                                 " SET default_transaction_read_only = on")
+  return limits + QStringLiteral(
+                      " SET ROLE %1; SET search_path = %2, public;"
+                      " SET default_transaction_read_only = on")
                       .arg(quoted(kReaderRole), quoted(kReaderSchema));
 }
 
@@ -135,8 +136,8 @@ Result<QByteArray> Connection::prepared(const QString& sql, int marks) {
 }
 
 Result<Rows> Connection::runPrepared(const QByteArray& name, const Params& params) {
-  return checked(PQexecPrepared(conn_, name.constData(), params.size(), params.values(), nullptr,
-                                nullptr, 0));
+  return checked(
+      PQexecPrepared(conn_, name.constData(), params.size(), params.values(), nullptr, nullptr, 0));
 }
 
 QString withoutPassword(const QString& location) {
@@ -145,7 +146,8 @@ QString withoutPassword(const QString& location) {
   QStringList words;
   for (const PQconninfoOption* o = options; o->keyword; ++o)
     if (o->val && *o->val && qstrcmp(o->keyword, "password") != 0)
-      words << QStringLiteral("%1=%2").arg(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val));
+      words << QStringLiteral("%1=%2").arg(QString::fromUtf8(o->keyword),
+                                           QString::fromUtf8(o->val));
   PQconninfoFree(options);
   return words.join(u' ');
 }
@@ -172,8 +174,7 @@ QString Connection::message(const PGresult* rows) const {
 QString Connection::failure(const PGresult* rows) const {
   const QString message = this->message(rows);
   const QByteArray code = state(rows);
-  if (code.isEmpty() && broken())
-    return QStringLiteral("与数据库的连接中断：%1").arg(message);
+  if (code.isEmpty() && broken()) return QStringLiteral("与数据库的连接中断：%1").arg(message);
   if (code == "25006") return QStringLiteral("只允许查询，不能修改数据");
   if (code == "42501") return QStringLiteral("没有权限：%1").arg(message);
   if (code == "57014") return QStringLiteral("查询时间过长，已中止");

@@ -18,7 +18,7 @@ using sqltext::Token;
 const QString kReadOnly = QStringLiteral("只允许查询，不能修改数据");
 const QString kOneStatement = QStringLiteral("只允许执行一条查询语句");
 
-const QSet<QString> kAggregates = {"count",   "sum",     "avg",     "min",  "max",
+const QSet<QString> kAggregates = {"count",      "sum",       "avg",      "min",     "max",
                                    "string_agg", "array_agg", "bool_and", "bool_or", "every"};
 
 // The functions a select text may call: the text, number, date, aggregate and window functions
@@ -63,8 +63,7 @@ Status readWords(const QString& text) {
     if (t.kind != Token::Kind::Word) continue;
     if (t.word.contains(u'$'))
       return Error{QStringLiteral("查询语句有误：不支持 $ 记号（参数请写作 ?）")};
-    if (t.word == u"e" && i + 1 < all.size() && all[i + 1].begin == t.end &&
-        text[t.end] == u'\'')
+    if (t.word == u"e" && i + 1 < all.size() && all[i + 1].begin == t.end && text[t.end] == u'\'')
       return Error{QStringLiteral("查询语句有误：不支持 E'…' 字符串")};
     static const QSet<QString> writes = {"insert", "update", "delete", "merge", "into", "truncate"};
     if (writes.contains(t.word)) return Error{kReadOnly};
@@ -115,8 +114,9 @@ QStringList columnNames(const QString& text, const QStringList& engine) {
     if (item.star) {
       names << engine.mid(names.size(), starWidth);
     } else {
-      names << (item.alias ? *item.alias : item.plainColumn ? engine[names.size()]
-                                                              : item.expression);
+      names << (item.alias         ? *item.alias
+                : item.plainColumn ? engine[names.size()]
+                                   : item.expression);
     }
   }
   return names;
@@ -175,12 +175,11 @@ QList<Gate::Origin> Gate::origins(const PGresult* description) const {
   return out;
 }
 
-Result<QSet<QString>> Gate::tablesRead(Connection& reader, const QByteArray& statement,
-                                       int marks) {
+Result<QSet<QString>> Gate::tablesRead(Connection& reader, const QByteArray& statement, int marks) {
   // The generic plan names every table the text reads, through views and subqueries.
   QStringList nulls(marks, QStringLiteral("NULL"));
-  const QString execute = QString::fromLatin1(statement) +
-                          (marks ? u'(' + nulls.join(u',') + u')' : QString());
+  const QString execute =
+      QString::fromLatin1(statement) + (marks ? u'(' + nulls.join(u',') + u')' : QString());
   if (Status s = reader.exec(QStringLiteral("SET plan_cache_mode = force_generic_plan")); !s)
     return Error{s.error()};
   Result<Rows> plan =

@@ -12,8 +12,8 @@ namespace server::pg {
 
 // A client's select text that passed the gate, as it runs on PostgreSQL.
 struct Select {
-  QString sql;     // the text with `$N` marks; the row identity first when `rids`; ordered
-  int marks = 0;   // parameters it takes
+  QString sql;        // the text with `$N` marks; the row identity first when `rids`; ordered
+  int marks = 0;      // parameters it takes
   bool rids = false;  // the row identity is the statement's column 0
   QList<int> shown;   // the statement's columns delivered, in order (never a `rid`)
   QStringList names;  // their packet names, made unique
@@ -47,8 +47,7 @@ class Gate {
   Status loadCatalog(Connection& reader);
   Result<QSet<QString>> tablesRead(Connection& reader, const QByteArray& statement, int marks);
   void addRowIdentities(Connection& reader, const QString& text, int statementColumns,
-                        const QList<Origin>& origins, const QSet<QString>& tables,
-                        Select& select);
+                        const QList<Origin>& origins, const QSet<QString>& tables, Select& select);
   QList<Origin> origins(const PGresult* description) const;
 
   static constexpr int kMostTexts = 256;

@@ -101,10 +101,10 @@ Status PgStorage::readTable(const schema::Table& table, const std::optional<QStr
     columns << (c.kind == schema::Kind::Password ? QStringLiteral("NULL AS ") + quoted(c.name)
                                                  : quoted(c.name));
   }
-  const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
-                          .arg(columns.join(u','), quoted(table.name),
-                               personKey ? QStringLiteral(" WHERE ") + pg::personKeyCondition()
-                                         : QString());
+  const QString sql =
+      QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
+          .arg(columns.join(u','), quoted(table.name),
+               personKey ? QStringLiteral(" WHERE ") + pg::personKeyCondition() : QString());
   Result<Pool::Lease> reader = pool_->take(pg::Role::Reader);
   if (!reader) return Error{reader.error()};
   Result<QByteArray> statement = (*reader)->prepared(sql);
@@ -126,8 +126,8 @@ Status PgStorage::select(const QString& text, const QVariantList& params, RowSin
                      .arg(params.size())};
   Result<QByteArray> statement = (*reader)->prepared(select.sql, select.marks);
   if (!statement) return Error{statement.error()};
-  return stream(**reader, *statement, Params(params), select.shown, select.names, select.rids,
-                rows, select.distinctKey);
+  return stream(**reader, *statement, Params(params), select.shown, select.names, select.rids, rows,
+                select.distinctKey);
 }
 
 Result<SelectShape> PgStorage::describe(const QString& text) {
@@ -139,8 +139,7 @@ Result<SelectShape> PgStorage::describe(const QString& text) {
 }
 
 Result<QList<qint64>> PgStorage::apply(const QList<TableWrite>& writes,
-                                       const std::optional<QString>& owner,
-                                       const RowCheck& check) {
+                                       const std::optional<QString>& owner, const RowCheck& check) {
   Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
   if (!writer) return Error{writer.error()};
   Connection& db = **writer;
@@ -179,7 +178,8 @@ Result<qint64> PgStorage::countRows(const schema::Table& table, const QString& c
     db = &**own;
   }
   Result<Rows> count = runOnce(
-      *db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2=$1").arg(quoted(table.name), quoted(column)),
+      *db,
+      QStringLiteral("SELECT count(*) FROM %1 WHERE %2=$1").arg(quoted(table.name), quoted(column)),
       {value});
   if (!count) return Error{count.error()};
   return pg::value(count->get(), 0, 0).toLongLong();
@@ -188,11 +188,11 @@ Result<qint64> PgStorage::countRows(const schema::Table& table, const QString& c
 Result<std::optional<Account>> PgStorage::findAccount(const QString& id) {
   Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
   if (!writer) return Error{writer.error()};
-  Result<Rows> found = runOnce(
-      **writer,
-      QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
-          .arg(quoted(schema::kAccounts), pg::personKeyCondition()),
-      {id});
+  Result<Rows> found =
+      runOnce(**writer,
+              QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
+                  .arg(quoted(schema::kAccounts), pg::personKeyCondition()),
+              {id});
   if (!found) return Error{found.error()};
   if (PQntuples(found->get()) == 0) return std::optional<Account>();
   Account account;
@@ -209,8 +209,8 @@ Result<qint64> PgStorage::draw(const schema::Table& history) {
   // One statement: the counter row stays locked from its read to the commit, so every server's
   // draws take turns on it. Rows stored before numbers were checked may hold larger numbers.
   const QString counter = quoted(history.name);
-  const QString next = QStringLiteral("greatest(%1, (SELECT coalesce(max(\"id_num\"), 0) FROM %1))")
-                           .arg(counter);
+  const QString next =
+      QStringLiteral("greatest(%1, (SELECT coalesce(max(\"id_num\"), 0) FROM %1))").arg(counter);
   Result<Rows> drawn = runOnce(
       **writer,
       QStringLiteral("UPDATE %1 SET %2 = %3 + 1 WHERE rid = (SELECT min(rid) FROM %1) AND %3 < %4"
@@ -219,9 +219,11 @@ Result<qint64> PgStorage::draw(const schema::Table& history) {
           .arg(std::numeric_limits<qint64>::max()));
   if (!drawn) return Error{drawn.error()};
   if (PQntuples(drawn->get()) == 1) return pg::value(drawn->get(), 0, 0).toLongLong();
-  Result<Rows> rows = runOnce(**writer, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(schema::kCounter)));
+  Result<Rows> rows =
+      runOnce(**writer, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(schema::kCounter)));
   if (!rows) return Error{rows.error()};
-  if (pg::value(rows->get(), 0, 0).toLongLong() == 0) return Error{QStringLiteral("计数器行不存在")};
+  if (pg::value(rows->get(), 0, 0).toLongLong() == 0)
+    return Error{QStringLiteral("计数器行不存在")};
   return Error{QStringLiteral("%1的序号已用尽，请联系管理员").arg(history.caption)};
 }
 

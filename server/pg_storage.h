@@ -31,8 +31,7 @@ class PgStorage final : public Storage {
   Result<qint64> draw(const schema::Table& history) override;
 
  private:
-  PgStorage(std::shared_ptr<pg::Pool> pool, pg::Gate& gate)
-      : pool_(std::move(pool)), gate_(gate) {}
+  PgStorage(std::shared_ptr<pg::Pool> pool, pg::Gate& gate) : pool_(std::move(pool)), gate_(gate) {}
 
   std::shared_ptr<pg::Pool> pool_;
   pg::Gate& gate_;
