@@ -35,6 +35,9 @@ Result<QStringList> copyDatabase(const QString& from, const QString& to) {
         !s)
       return Error{s.error()};
     if (Status s = (*target)->endTable(); !s) return Error{s.error()};
+    Result<qint64> next = (*source)->nextIdentity(t);
+    if (!next) return Error{next.error()};
+    if (Status s = (*target)->continueIdentities(t, *next); !s) return Error{s.error()};
   }
   if (Status s = (*source)->finishRead(); !s) return Error{s.error()};
   QStringList report;

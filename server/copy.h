@@ -25,6 +25,9 @@ class CopyEnd {
   virtual Status read(const schema::Table& table,
                       const std::function<Status(const QVariantList& row)>& each) = 0;
   virtual Status finishRead() = 0;
+  // The identity a new row of `table` would get next: above every one ever issued, those of
+  // rows deleted since included.
+  virtual Result<qint64> nextIdentity(const schema::Table& table) = 0;
 
   // As a target: one transaction from beginWrite() to commit(). The counter table is emptied
   // before its rows are written; every other table must be empty.
@@ -32,6 +35,9 @@ class CopyEnd {
   virtual Status startTable(const schema::Table& table) = 0;
   virtual Status write(const QVariantList& row) = 0;
   virtual Status endTable() = 0;
+  // New rows of `table` get identities from `next` on, or above every copied one if larger:
+  // an identity the source has issued is never issued again by the copy.
+  virtual Status continueIdentities(const schema::Table& table, qint64 next) = 0;
   // Commits; new rows get identities above every copied one.
   virtual Status commit() = 0;
 };

@@ -1,5 +1,7 @@
 #include "server/pg_copy.h"
 
+#include <QHash>
+
 #include "server/pg_db.h"
 
 namespace server::pg {
@@ -80,6 +82,22 @@ class PgCopyEnd final : public CopyEnd {
     return result;
   }
 
+  Result<qint64> nextIdentity(const schema::Table& table) override {
+    Result<QString> sequence = sequenceOf(table.name);
+    if (!sequence) return Error{sequence.error()};
+    Result<Rows> next = db_->run(
+        QStringLiteral("SELECT greatest(CASE WHEN is_called THEN last_value + 1 ELSE last_value"
+                       " END, (SELECT coalesce(max(rid), 0) + 1 FROM %1)) FROM %2")
+            .arg(quoted(table.name), *sequence));
+    if (!next) return Error{next.error()};
+    return value(next->get(), 0, 0).toLongLong();
+  }
+
+  Status continueIdentities(const schema::Table& table, qint64 next) override {
+    next_.insert(table.name, next);
+    return ok();
+  }
+
   Status beginWrite() override { return db_->exec(QStringLiteral("BEGIN")); }
 
   Status startTable(const schema::Table& table) override {
@@ -118,21 +136,35 @@ class PgCopyEnd final : public CopyEnd {
   }
 
   Status commit() override {
-    // New rows continue after the copied identities.
-    for (const QString& table : tables_)
-      if (Status s = db_->exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'rid'),"
-                                              " coalesce(max(rid), 0) + 1, false) FROM %1")
-                                   .arg(quoted(table)));
+    for (const QString& table : tables_) {
+      Result<QString> sequence = sequenceOf(table);
+      if (!sequence) return Error{sequence.error()};
+      if (Status s = db_->exec(
+              QStringLiteral("SELECT setval('%1', greatest(coalesce(max(rid), 0) + 1, %2), false)"
+                             " FROM %3")
+                  .arg(*sequence)
+                  .arg(next_.value(table, 1))
+                  .arg(quoted(table)));
           !s)
         return s;
+    }
     if (Status s = db_->exec(QStringLiteral("COMMIT")); !s) return s;
     // Statistics at once, so the first reads of the copy are planned on its real sizes.
     return db_->exec(QStringLiteral("ANALYZE"));
   }
 
  private:
+  // The identity sequence of `table`, as a name fit for SQL text (it comes from the catalog).
+  Result<QString> sequenceOf(const QString& table) {
+    Result<Rows> name = db_->run(QStringLiteral("SELECT pg_get_serial_sequence($1, 'rid')"),
+                                 Params({quoted(table)}));
+    if (!name) return Error{name.error()};
+    return value(name->get(), 0, 0).toString();
+  }
+
   std::unique_ptr<Connection> db_;
   QStringList tables_;
+  QHash<QString, qint64> next_;
 };
 
 }  // namespace

@@ -1,8 +1,9 @@
+#include "server/sqlite_copy.h"
+
 #include <QFileInfo>
 #include <optional>
 
 #include "server/copy.h"
-#include "server/sqlite_copy.h"
 #include "server/sqlite_db.h"
 
 namespace server::sqlite {
@@ -46,6 +47,30 @@ class SqliteCopyEnd final : public CopyEnd {
     return ok();
   }
 
+  Result<qint64> nextIdentity(const schema::Table& table) override {
+    Result<Statement> next = db_.prepare(
+        QStringLiteral("SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name=?1), 0),"
+                       " coalesce((SELECT max(rid) FROM %1), 0)) + 1")
+            .arg(quoted(table.name)));
+    if (!next) return Error{next.error()};
+    next->bindAll({table.name});
+    if (sqlite3_step(next->get()) != SQLITE_ROW) return Error{db_.failure()};
+    return qint64(sqlite3_column_int64(next->get(), 0));
+  }
+
+  Status continueIdentities(const schema::Table& table, qint64 next) override {
+    // AUTOINCREMENT keeps the largest identity issued in sqlite_sequence.
+    for (const char* sql : {"INSERT INTO sqlite_sequence(name, seq) SELECT ?1, ?2 WHERE NOT EXISTS"
+                            " (SELECT 1 FROM sqlite_sequence WHERE name=?1)",
+                            "UPDATE sqlite_sequence SET seq=max(seq, ?2) WHERE name=?1"}) {
+      Result<Statement> statement = db_.prepare(QString::fromLatin1(sql));
+      if (!statement) return Error{statement.error()};
+      statement->bindAll({table.name, next - 1});
+      if (Status s = runToEnd(db_, *statement); !s) return s;
+    }
+    return ok();
+  }
+
   Status beginWrite() override {
     Result<Transaction> transaction = Transaction::begin(db_);
     if (!transaction) return Error{transaction.error()};
@@ -60,9 +85,9 @@ class SqliteCopyEnd final : public CopyEnd {
     const QStringList columns = storedColumns(table);
     QStringList marks;
     for (int i = 1; i <= columns.size(); ++i) marks << u'?' + QString::number(i);
-    Result<Statement> insert = db_.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                               .arg(quoted(table.name), columns.join(u','),
-                                                    marks.join(u',')));
+    Result<Statement> insert =
+        db_.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                        .arg(quoted(table.name), columns.join(u','), marks.join(u',')));
     if (!insert) return Error{insert.error()};
     insert_ = std::move(*insert);
     return ok();
