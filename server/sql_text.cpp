@@ -140,11 +140,14 @@ NumberedMarks numberMarks(QStringView text) {
     qsizetype end = all[i].end;
     int number = out.count + 1;
     if (i + 1 < all.size() && all[i + 1].kind == Token::Kind::Word && all[i + 1].begin == end) {
-      bool digits = false;
-      const int given = text.mid(end, all[i + 1].end - end).toInt(&digits);
-      if (digits && given > 0) {
-        number = given;
-        end = all[++i].end;
+      // The digits right after the mark are its number ("?2x" is mark 2, then "x").
+      const QStringView word = text.mid(end, all[i + 1].end - end);
+      qsizetype digits = 0;
+      while (digits < word.size() && word[digits] >= u'0' && word[digits] <= u'9') ++digits;
+      if (digits > 0) {
+        number = word.left(digits).toInt();
+        end += digits;
+        if (digits == word.size()) ++i;
       }
     }
     out.count = qMax(out.count, number);
