@@ -85,6 +85,12 @@ const QList<Action>& actions() {
        }},
       {"save basic row (read + apply)", save},
       {"draw + history row", addHistory},
+      {"whole table (DataSetProvider_info)",
+       [](WireClient& c, const QString&) {
+         protocol::OpenRequest r;
+         r.provider = QStringLiteral("DataSetProvider_info");
+         return c.open(r).ok();
+       }},
       {"main list (kPersonList)",
        [](WireClient& c, const QString&) {
          return c.open(text(schema::queries::kPersonList, {})).ok();
