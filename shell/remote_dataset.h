@@ -135,6 +135,8 @@ class RemoteDataset : public QObject {
   void requireActive() const;
   void setCurrent(int row);
   void load(protocol::CompactPacket packet);
+  // Once every row is in: the rows keep their identities, and the room for growth goes back.
+  void settle();
   // Rows for the values read since the last call.
   void adoptArrivedRows();
   void insertRowAt(int row);
