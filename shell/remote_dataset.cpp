@@ -43,11 +43,13 @@ void RemoteDataset::openInBatches() {
   if (active()) return;
   protocol::CompactPacket first;
   data_ = std::move(first);
+  loadError_.clear();
   const bool done =
       connection_.openInParts(source_, data_, [this](bool done, const QString& error) {
         adoptArrivedRows();
         if (!done) return;
         loading_ = false;
+        loadError_ = error;
         settle();
         emit loaded(error);
       });
@@ -64,6 +66,11 @@ void RemoteDataset::openInBatches() {
     settle();
     emit loaded(QString());
   }
+}
+
+void RemoteDataset::finishLoading() {
+  if (loading_) connection_.finishParts();
+  if (!loadError_.isEmpty()) throw RemoteError(loadError_);
 }
 
 void RemoteDataset::adoptArrivedRows() {
