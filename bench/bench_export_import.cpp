@@ -1,7 +1,7 @@
-// Times the export of the all-tables filter query with every column of its groups, end to end
-// (the result window's open, then the workbook), beside sqlite3 running the same select and a
-// plain CSV dump of it; and the import of 1,000 accounts beside the password hashing alone.
-// Prints figures; never fails on speed.
+// Times the export of the all-tables filter query, with every column of its first group (basic
+// information) and with every column of its ten groups, end to end (the result window's open,
+// then the workbook), beside sqlite3 running the same select and a plain CSV dump of it; and the
+// import of 1,000 accounts beside the password hashing alone. Prints figures; never fails on speed.
 //
 //   bench_export_import [N]   N = 1000, 10000 or 100000 demo persons; all three when not given.
 //   The import runs on the database of 1,000 persons.
@@ -10,9 +10,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 
-#include "demo/generator.h"
 #include "bench/measure.h"
+#include "demo/generator.h"
 #include "query/account_import.h"
 #include "query/filter_query.h"
 #include "query/result_export.h"
@@ -33,10 +34,11 @@ class Unwatched : public Progress {
   bool advance(qint64) override { return true; }
 };
 
-QString allColumns() {
-  return filter::compose([](int box) {
+// The all-tables query with every box of the groups `wanted` accepts.
+QString columnsOf(const std::function<bool(const filter::Group&)>& wanted) {
+  return filter::compose([&](int box) {
     for (const filter::Box& b : filter::boxes())
-      if (b.number == box) return filter::groupOf(b).query == 0;
+      if (b.number == box) return wanted(filter::groupOf(b));
     return false;
   });
 }
@@ -77,8 +79,7 @@ bool signIn(const TestServer& server) {
   return connection.signIn(admin.id, admin.password).outcome == protocol::SignInOutcome::SignedIn;
 }
 
-void timeExport(const QString& dbPath, const QString& folder, int runs) {
-  const QString text = allColumns();
+void timeExport(const QString& dbPath, const QString& folder, int runs, const QString& text) {
   RemoteDataset result(QStringLiteral("DataSetProvider_search"));
   result.setCommandText(text);
   Unwatched progress;
@@ -173,7 +174,11 @@ bool runSize(int persons, bool withImport) {
   TestServer server(path);
   if (!server.running() || !signIn(server)) return false;
   try {
-    timeExport(path, dir.path(), persons >= 100000 ? 1 : 3);
+    const auto basic = [](const filter::Group& g) { return g.number == 1; };
+    const auto allGroups = [](const filter::Group& g) { return g.query == 0; };
+    const int runs = persons >= 100000 ? 1 : 3;
+    timeExport(path, dir.path(), runs, columnsOf(basic));
+    timeExport(path, dir.path(), runs, columnsOf(allGroups));
     if (withImport) timeImport(dir.path());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "failed: %s\n", e.what());

@@ -75,6 +75,13 @@ qsizetype ValueStore::appendRow(const QVariantList& values) {
   return row;
 }
 
+void ValueStore::squeeze() {
+  cells_.shrink_to_fit();
+  integers_.shrink_to_fit();
+  reals_.shrink_to_fit();
+  arena_.squeeze();
+}
+
 qsizetype ValueStore::bytes() const {
   return qsizetype(cells_.capacity() * sizeof(quint64) + integers_.capacity() * sizeof(qint64) +
                    reals_.capacity() * sizeof(double)) +

@@ -36,6 +36,9 @@ class ValueStore {
   // Appends a whole row and returns its index.
   qsizetype appendRow(const QVariantList& values);
 
+  // Gives back the room kept for growth, once the values are all in.
+  void squeeze();
+
   // Bytes held, for the benchmarks.
   qsizetype bytes() const;
 

@@ -19,6 +19,9 @@ Tdata_report::Tdata_report(QWidget* parent) : Form(QStringLiteral("data_report")
   seach->setObjectName(QStringLiteral("seach"));
   DataSource1 = new DatasetModel(*seach, this);
   DataSource1->setObjectName(QStringLiteral("DataSource1"));
+  connect(seach, &RemoteDataset::loaded, this, [this](const QString& error) {
+    if (!error.isEmpty()) Dialogs::current().error(this, error);
+  });
 
   Panel1 = new QFrame(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -55,7 +58,8 @@ Tdata_report::Tdata_report(QWidget* parent) : Form(QStringLiteral("data_report")
 void Tdata_report::FormShow() {
   seach->close();
   seach->setCommandText(filter::text());
-  seach->open();
+  // The first rows are shown while the rest of a long result arrives.
+  seach->openInBatches();
   DBGrid1->resizeColumnsToContents();
 }
 
@@ -63,6 +67,7 @@ void Tdata_report::FormClose() { seach->close(); }
 
 void Tdata_report::BitBtn1Click() {
   if (!seach->active()) throw RemoteError(QStringLiteral("没有可导出的查询结果"));
+  seach->finishLoading();
   const QString chosen = Dialogs::current().saveFileName(this, QStringLiteral("导出EXCEL"),
                                                          QStringLiteral("电子表格 (*.xlsx)"));
   if (chosen.isEmpty()) return;

@@ -186,6 +186,12 @@ void RecordPage::layOut(const QList<Group>& groups, const QList<QPushButton*>& b
   fixSizeAndCentre();
 }
 
+QList<Field> RecordPage::fields() const {
+  QList<Field> all;
+  for (const Input& input : inputs_) all.append(input.field);
+  return all;
+}
+
 void RecordPage::setEditing(bool editing) {
   // Cleared first: disabling a focused date box moves the focus, which must not test it.
   editing_ = editing && loaded_;

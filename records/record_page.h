@@ -70,6 +70,8 @@ class RecordPage : public Form {
   bool editing() const { return editing_; }
   // The person whose rows the page shows: saves go to this person's rows only.
   const QString& personKey() const { return key_; }
+  // The page's inputs as data, in load and save order.
+  QList<Field> fields() const;
 
  protected:
   RecordPage(const QString& name, const QString& caption, QWidget* parent);

@@ -72,6 +72,8 @@ class Connection {
                    Arrived arrived);
   // The reply being read in parts is no longer wanted: its frames are read and dropped.
   void dropParts();
+  // Reads the rest of the reply in parts now, waiting for it.
+  void finishParts();
   protocol::ApplyReply apply(const protocol::ApplyRequest& request);
   // The next `id_num` of a history table, drawn on the server.
   qint64 draw(const QString& table);
@@ -100,8 +102,6 @@ class Connection {
   struct Parts;
   // Reads the frames that have arrived (from the event loop).
   void readArrivedParts();
-  // Reads the rest of the reply now, waiting for it.
-  void finishParts();
   // Takes one frame of it; false once the reply is over.
   bool takePart(const QByteArray& body);
   // Ends the reply in parts, telling `arrived` why (nothing when it ended well).

@@ -43,12 +43,14 @@ void RemoteDataset::openInBatches() {
   if (active()) return;
   protocol::CompactPacket first;
   data_ = std::move(first);
+  loadError_.clear();
   const bool done =
       connection_.openInParts(source_, data_, [this](bool done, const QString& error) {
         adoptArrivedRows();
         if (!done) return;
         loading_ = false;
-        data_.rids = {};
+        loadError_ = error;
+        settle();
         emit loaded(error);
       });
   loading_ = !done;
@@ -61,9 +63,14 @@ void RemoteDataset::openInBatches() {
   emit reset();
   emit currentChanged(current_);
   if (done) {
-    data_.rids = {};
+    settle();
     emit loaded(QString());
   }
+}
+
+void RemoteDataset::finishLoading() {
+  if (loading_) connection_.finishParts();
+  if (!loadError_.isEmpty()) throw RemoteError(loadError_);
 }
 
 void RemoteDataset::adoptArrivedRows() {
@@ -79,11 +86,17 @@ void RemoteDataset::adoptArrivedRows() {
   if (count > first && state_ != State::Inactive) emit rowsAppended(int(first), int(count - 1));
 }
 
+void RemoteDataset::settle() {
+  data_.rids = {};
+  data_.values.squeeze();
+  rows_.shrink_to_fit();
+}
+
 void RemoteDataset::close() {
   if (!active()) return;
   if (std::exchange(loading_, false)) connection_.dropParts();
   state_ = State::Inactive;
-  data_ = {};
+  data_ = protocol::CompactPacket();
   rows_.clear();
   deleted_.clear();
   current_ = -1;
@@ -110,7 +123,7 @@ void RemoteDataset::load(protocol::CompactPacket packet) {
     row.rid = i < data_.rids.size() ? data_.rids[i] : 0;
     row.order = qint32(i);
   }
-  data_.rids = {};
+  settle();
   state_ = State::Browse;
   current_ = rows_.empty() ? -1 : 0;
   eof_ = bof_ = rows_.empty();

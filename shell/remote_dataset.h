@@ -45,6 +45,9 @@ class RemoteDataset : public QObject {
   // read meanwhile; any other request on the connection first reads the rest.
   void openInBatches();
   bool loading() const { return loading_; }
+  // Reads the rest of an openInBatches() now, waiting for it; throws when the rows could not
+  // all be read.
+  void finishLoading();
   // Drops the rows and every unapplied change. Closing a closed dataset does nothing.
   void close();
   // Re-runs the same query; unapplied changes are dropped.
@@ -135,6 +138,8 @@ class RemoteDataset : public QObject {
   void requireActive() const;
   void setCurrent(int row);
   void load(protocol::CompactPacket packet);
+  // Once every row is in: the rows keep their identities, and the room for growth goes back.
+  void settle();
   // Rows for the values read since the last call.
   void adoptArrivedRows();
   void insertRowAt(int row);
@@ -156,6 +161,7 @@ class RemoteDataset : public QObject {
   QVariantList editBuffer_;   // the row as it was when `edit` began
   int current_ = -1;
   bool loading_ = false;
+  QString loadError_;  // why the last openInBatches() did not read every row
   bool eof_ = true;
   bool bof_ = true;
 };

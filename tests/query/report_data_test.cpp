@@ -180,6 +180,25 @@ class ReportDataTest : public QObject {
     forms::close(u"select");
   }
 
+  void aLongResultIsShownAtOnceAndExportedWhole() {
+    const int many = 20000;
+    filter::text() = QStringLiteral(
+                         "with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
+                         "select printf('%0200d', i) as 甲 from n")
+                         .arg(many);
+    forms::show(u"data_report");
+    QVERIFY(form()->seach->loading());  // the first rows are in the grid, the rest on the way
+    const QString path = dir_.filePath(QStringLiteral("long.xlsx"));
+    fixture_.dialogs.fileNames << path;
+    form()->BitBtn1->click();
+    QCOMPARE(fixture_.dialogs.errors, QStringList());
+    QCOMPARE(fixture_.dialogs.messages, QStringList{kDone});
+    const QList<QStringList> cells = spreadsheet::readFirstSheet(path);
+    QCOMPARE(cells.size(), many + 1);
+    QCOMPARE(cells.last(), (QStringList{QString::number(many),
+                                        QStringLiteral("%1").arg(many, 200, 10, QChar(u'0'))}));
+  }
+
   void refusedTextShowsEmptyWindow() {
     filter::text() = QStringLiteral("select nothing from nowhere");
     forms::show(u"data_report");

@@ -35,6 +35,12 @@ Answer<protocol::SignInReply> WireClient::signIn(const QString& id, const QStrin
 }
 
 Answer<protocol::Packet> WireClient::open(const protocol::OpenRequest& request) {
+  Answer<protocol::CompactPacket> compact = openCompact(request);
+  if (!compact.ok()) return {std::nullopt, compact.error};
+  return {protocol::toPacket(*compact), QString()};
+}
+
+Answer<protocol::CompactPacket> WireClient::openCompact(const protocol::OpenRequest& request) {
   std::optional<QByteArray> body = exchange(request.toCbor());
   using State = protocol::PacketReader::State;
   protocol::CompactPacket packet;
@@ -45,7 +51,7 @@ Answer<protocol::Packet> WireClient::open(const protocol::OpenRequest& request) 
         body = protocol::readFrameBody(socket_, kTimeoutMs, &error_);
         continue;
       case State::Done:
-        return {protocol::toPacket(packet), QString()};
+        return {std::move(packet), QString()};
       case State::Refused:
       case State::Malformed:
         return {std::nullopt, reader.error()};

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "protocol/messages.h"
+#include "protocol/packet_stream.h"
 
 // The answer to one request: the decoded reply, or the server's refusal (or the transport's
 // failure) as text.
@@ -34,6 +35,8 @@ class WireClient {
 
   Answer<protocol::SignInReply> signIn(const QString& id, const QString& password);
   Answer<protocol::Packet> open(const protocol::OpenRequest& request);
+  // The reply kept as the client keeps it: values compactly, no QVariant per value.
+  Answer<protocol::CompactPacket> openCompact(const protocol::OpenRequest& request);
   // Opens a command-text provider (DataSetProvider_search unless named) with a select text.
   Answer<protocol::Packet> select(
       const QString& text, const QVariantList& params = {},
