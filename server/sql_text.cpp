@@ -160,14 +160,15 @@ NumberedMarks numberMarks(QStringView text) {
 
 QStringList calledFunctions(QStringView text) {
   static const QSet<QString> notCalls = {
-      "in",       "exists", "any",      "all",       "some",    "values",  "over",      "filter",
-      "as",       "from",   "join",     "on",        "using",   "and",     "or",        "not",
-      "when",     "then",   "else",     "where",     "select",  "by",      "having",    "between",
-      "like",     "ilike",  "is",       "case",      "cast",    "extract", "row",       "array",
-      "lateral",  "union",  "intersect", "except",   "with",    "distinct", "within",   "partition",
-      "window",   "range",  "rows",     "groups",    "limit",   "offset",  "numeric",   "decimal",
-      "varchar",  "char",   "character", "time",     "timestamp", "bit",   "varying",   "float",
-      "interval", "recursive", "escape", "end",      "do"};
+      "in",       "exists",    "any",      "all",       "some",      "values",  "over",
+      "filter",   "as",        "from",     "join",      "on",        "using",   "and",
+      "or",       "not",       "when",     "then",      "else",      "where",   "select",
+      "by",       "having",    "between",  "like",      "ilike",     "is",      "case",
+      "cast",     "extract",   "row",      "array",     "lateral",   "union",   "intersect",
+      "except",   "with",      "distinct", "within",    "partition", "window",  "range",
+      "rows",     "groups",    "limit",    "offset",    "numeric",   "decimal", "varchar",
+      "char",     "character", "time",     "timestamp", "bit",       "varying", "float",
+      "interval", "recursive", "escape",   "end",       "do"};
   const QList<Token> all = tokens(text);
   QStringList out;
   for (qsizetype i = 0; i + 1 < all.size(); ++i) {
@@ -190,9 +191,9 @@ bool ordersRows(QStringView text) {
 }
 
 std::optional<QList<SelectItem>> selectItems(QStringView text) {
-  static const QSet<QString> ends = {"from",  "where",  "group",     "having", "window",
-                                     "order", "limit",  "offset",    "fetch",  "union",
-                                     "intersect", "except", "into",  "for"};
+  static const QSet<QString> ends = {"from",      "where",  "group",  "having", "window",
+                                     "order",     "limit",  "offset", "fetch",  "union",
+                                     "intersect", "except", "into",   "for"};
   static const QSet<QString> notAliases = {"end", "null", "true", "false", "distinct", "all"};
   const QList<Token> all = tokens(text);
   const QList<int> depth = depths(all, text);
@@ -213,22 +214,20 @@ std::optional<QList<SelectItem>> selectItems(QStringView text) {
     if (end - first >= 3 && named && isWord(all[end - 2], u"as")) {
       item.alias = nameOf(tail, text);
       last = end - 2;
-    } else if (end - first >= 2 && (isQuotedName(tail, text) ||
-                                    (tail.kind == Token::Kind::Word &&
-                                     !notAliases.contains(tail.word))) &&
+    } else if (end - first >= 2 &&
+               (isQuotedName(tail, text) ||
+                (tail.kind == Token::Kind::Word && !notAliases.contains(tail.word))) &&
                (all[end - 2].kind != Token::Kind::Symbol || isSymbol(all[end - 2], u')', text))) {
       item.alias = nameOf(tail, text);
       last = end - 1;
     }
-    item.expression =
-        text.mid(all[first].begin, all[last - 1].end - all[first].begin).toString();
+    item.expression = text.mid(all[first].begin, all[last - 1].end - all[first].begin).toString();
     item.star = isSymbol(all[last - 1], u'*', text) &&
                 (last - 1 == first || isSymbol(all[last - 2], u'.', text));
     bool plain = true;
     for (qsizetype k = first; k < last && plain; ++k)
-      plain = (k - first) % 2 == 0
-                  ? all[k].kind == Token::Kind::Word || isQuotedName(all[k], text)
-                  : isSymbol(all[k], u'.', text);
+      plain = (k - first) % 2 == 0 ? all[k].kind == Token::Kind::Word || isQuotedName(all[k], text)
+                                   : isSymbol(all[k], u'.', text);
     item.plainColumn = plain && (last - first) % 2 == 1 && !item.star;
     items << item;
   };

@@ -276,8 +276,8 @@ void ServerReadTest::passwordHashesNeverLeave_data() {
   QTest::newRow("expression") << "select substr(password, 1, 9) as p from user_name" << -1;
   QTest::newRow("subquery") << "select (select password from user_name) as p" << -1;
   QTest::newRow("aggregate") << (testdb::onPostgres()
-                                    ? "select string_agg(password, ',') as p from user_name"
-                                    : "select group_concat(password) as p from user_name")
+                                     ? "select string_agg(password, ',') as p from user_name"
+                                     : "select group_concat(password) as p from user_name")
                              << -1;
   QTest::newRow("common table") << "with w as (select password from user_name) select * from w"
                                 << -1;
@@ -308,9 +308,10 @@ void ServerReadTest::passwordHashesNeverLeave() {
 
 QString ServerReadTest::snapshot() {
   const QString objects = testdb::onPostgres()
-                              ? QStringLiteral("select relkind::text || relname from pg_class join "
-                                               "pg_namespace n on n.oid = relnamespace where "
-                                               "nspname = 'public'")
+                              ? QStringLiteral(
+                                    "select relkind::text || relname from pg_class join "
+                                    "pg_namespace n on n.oid = relnamespace where "
+                                    "nspname = 'public'")
                               : QStringLiteral("select type || name from sqlite_master");
   QStringList parts;
   for (const QVariantList& row : server_->sql(
@@ -419,7 +420,8 @@ void ServerReadTest::onlyNamedFunctionsAndTables_data() {
     QTest::newRow("escape string hides a call")
         << "select E'\\'', pg_sleep(1) --' as x" << QStringLiteral("查询语句有误");
     QTest::newRow("dollar quoting") << "select $$x$$ as x" << QStringLiteral("查询语句有误");
-    QTest::newRow("catalog table") << "select rolname from pg_roles" << "不允许读取 pg_authid";
+    QTest::newRow("catalog table") << "select rolname from pg_roles"
+                                   << "不允许读取 pg_authid";
     QTest::newRow("catalog view") << "select * from information_schema.tables"
                                   << QStringLiteral("不允许读取 ");
     QTest::newRow("accounts behind the view")
