@@ -109,6 +109,23 @@ const QList<ValueOption>& valueOptions() {
        [](const QString& v, Command& c) {
          return parseCount(v, 1 << 20, &c.serve.storage.mmapMiB, true);
        }},
+      {QLatin1StringView("--pg-connections"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) {
+         return parseCount(v, 1000, &c.serve.storage.pgConnections);
+       }},
+      {QLatin1StringView("--from"),
+       {Kind::Copy},
+       [](const QString& v, Command& c) {
+         c.from = v;
+         return ok();
+       }},
+      {QLatin1StringView("--to"),
+       {Kind::Copy},
+       [](const QString& v, Command& c) {
+         c.to = v;
+         return ok();
+       }},
       {QLatin1StringView("--cert"),
        {Kind::MakeCert},
        [](const QString& v, Command& c) {
@@ -138,6 +155,7 @@ const QList<std::pair<QLatin1StringView, Kind>> kVerbs = {
     {QLatin1StringView("add-account"), Kind::AddAccount},
     {QLatin1StringView("seed-demo"), Kind::SeedDemo},
     {QLatin1StringView("make-cert"), Kind::MakeCert},
+    {QLatin1StringView("copy"), Kind::Copy},
 };
 
 Status checkServe(const Command& command) {
@@ -213,6 +231,11 @@ Result<Command> parseCommand(const QStringList& arguments) {
         return Error{QStringLiteral("make-cert 需要 --cert FILE 和 --key FILE")};
       command.names = positional;
       break;
+    case Kind::Copy:
+      if (command.from.isEmpty() || command.to.isEmpty() || !positional.isEmpty())
+        return Error{QStringLiteral("copy 需要 --from DB 和 --to DB")};
+      if (command.from == command.to) return Error{QStringLiteral("copy 的源和目标不能相同")};
+      break;
   }
   return command;
 }
@@ -220,10 +243,11 @@ Result<Command> parseCommand(const QStringList& arguments) {
 QString usage() {
   return QStringLiteral(
       "usage:\n"
-      "  staffinfo-server [serve] [--db PATH] [--listen HOST:PORT]\n"
+      "  staffinfo-server [serve] [--db DB] [--listen HOST:PORT]\n"
       "                   [--tls-cert FILE --tls-key FILE] [--insecure]\n"
       "                   [--signin-timeout S] [--stall-timeout S] [--idle-timeout S]\n"
       "                   [--max-per-address N] [--throttle S] [--cache-mb N] [--mmap-mb N]\n"
+      "                   [--pg-connections N]\n"
       "      serve clients (defaults: --db staffinfo.db, --listen 127.0.0.1:7070;\n"
       "      port 0 picks a free port). Off loopback the wire must run in TLS: give the\n"
       "      certificate and key (PEM), or --insecure to serve plain TCP anyway.\n"
@@ -233,17 +257,23 @@ QString usage() {
       "      connections; repeated failed sign-ins wait --throttle (1 s), doubling\n"
       "      (0: no waiting, for test set-ups only). Each connection reads through a page\n"
       "      cache of --cache-mb (16) MiB and maps up to --mmap-mb (4096; 0: none) MiB of the\n"
-      "      file, shared by all connections.\n"
-      "  staffinfo-server add-account --db PATH ID NAME ROLE\n"
+      "      file, shared by all connections. On PostgreSQL the server holds at most\n"
+      "      --pg-connections (16) database connections of each kind, shared by its clients.\n"
+      "  staffinfo-server add-account --db DB ID NAME ROLE\n"
       "      create or overwrite an account and its info row; the password is read as one\n"
       "      line from standard input; ROLE: 0 超级管理员, 1 管理员, 2 普通用户\n"
-      "  staffinfo-server seed-demo --db PATH N\n"
+      "  staffinfo-server seed-demo --db DB N\n"
       "      fill an empty database with N demo persons and the demo administrators\n"
       "  staffinfo-server make-cert --cert FILE --key FILE [--days N] [HOST...]\n"
       "      write a self-signed TLS certificate valid for the HOST names and addresses\n"
       "      (default: this machine's name, localhost, 127.0.0.1, ::1) and its private key;\n"
       "      clients trust it with --ca FILE\n"
-      "A new database file gets the schema automatically.\n");
+      "  staffinfo-server copy --from DB --to DB\n"
+      "      copy a whole database into an empty one (SQLite to PostgreSQL or back) and\n"
+      "      check the row counts\n"
+      "DB is the path of an SQLite file, or a PostgreSQL database: a postgresql://USER@HOST:PORT/NAME\n"
+      "URL or a \"host=… dbname=…\" connection string (missing parts from the PG* environment\n"
+      "variables). A new database gets the schema automatically.\n");
 }
 
 }  // namespace server

@@ -10,7 +10,7 @@
 namespace server {
 
 struct Command {
-  enum class Kind { Serve, AddAccount, SeedDemo, MakeCert };
+  enum class Kind { Serve, AddAccount, SeedDemo, MakeCert, Copy };
   Kind kind = Kind::Serve;
   QString database = QStringLiteral("staffinfo.db");
   QString host = QStringLiteral("127.0.0.1");
@@ -27,6 +27,9 @@ struct Command {
   QString keyFile;
   int days = 3650;
   QStringList names;
+  // copy: the source and the target database
+  QString from;
+  QString to;
 };
 
 // Parses the arguments after the program name. The error names what is wrong; print it with

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "schema/values.h"
 #include "server/accounts.h"
 #include "server/cli.h"
+#include "server/copy.h"
 #include "server/listener.h"
 #include "server/log.h"
 #include "server/storage.h"
@@ -55,7 +57,8 @@ int serve(const Command& command) {
                     .arg(listener.errorString()));
   logLine(QStringLiteral("listening on %1:%2 (%3), database %4")
               .arg(command.host, QString::number(listener.serverPort()),
-                   tls ? QStringLiteral("TLS") : QStringLiteral("plain TCP"), command.database));
+                   tls ? QStringLiteral("TLS") : QStringLiteral("plain TCP"),
+                   describeLocation(command.database)));
   return QCoreApplication::exec();
 }
 
@@ -70,6 +73,25 @@ int addAccountFromInput(Storage& storage, const Command& command) {
               .arg(schema::trim(command.id))
               .arg(command.role));
   return 0;
+}
+
+int copy(const QString& from, const QString& to) {
+  const Result<QStringList> counts = copyDatabase(from, to);
+  if (!counts) return fail(counts.error());
+  logLine(QStringLiteral("copied %1 to %2: %3")
+              .arg(describeLocation(from), describeLocation(to), counts->join(QStringLiteral(", "))));
+  return 0;
+}
+
+// The demo generator writes SQLite files: a PostgreSQL database gets its data through one.
+Status seedDemo(const QString& database, int persons) {
+  if (!isPostgres(database)) return demo::generate(database, persons);
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("demo.db"));
+  if (Status s = demo::generate(file, persons); !s) return s;
+  const Result<QStringList> counts = copyDatabase(file, database);
+  if (!counts) return Error{counts.error()};
+  return ok();
 }
 
 }  // namespace
@@ -92,6 +114,7 @@ int main(int argc, char** argv) {
                 .arg(command->certFile, command->keyFile));
     return 0;
   }
+  if (command->kind == Command::Kind::Copy) return copy(command->from, command->to);
 
   Result<std::unique_ptr<Storage>> storage = openStorage(command->database);
   if (!storage) return fail(storage.error());
@@ -105,14 +128,14 @@ int main(int argc, char** argv) {
       return addAccountFromInput(**storage, *command);
     case Command::Kind::SeedDemo: {
       storage->reset();
-      if (Status s = demo::generate(command->database, command->persons); !s)
-        return fail(s.error());
+      if (Status s = seedDemo(command->database, command->persons); !s) return fail(s.error());
       logLine(QStringLiteral("%1 demo persons written to %2")
                   .arg(command->persons)
-                  .arg(command->database));
+                  .arg(describeLocation(command->database)));
       return 0;
     }
     case Command::Kind::MakeCert:
+    case Command::Kind::Copy:
       break;
   }
   return 1;

@@ -19,6 +19,9 @@ struct Token {
 
 QList<Token> tokens(QStringView text);
 
+// A quoted SQL identifier: "name", inner quotes doubled.
+QString quoted(QStringView identifier);
+
 // The first word of the text, lower-cased ("select", "with", "delete" …); empty when the text
 // starts with anything else.
 QString firstKeyword(QStringView text);
@@ -33,5 +36,31 @@ bool selectsDistinct(QStringView text);
 // True when the text groups rows (`group by`): its result rows then stand for no single
 // stored row. GROUP is a reserved word, so it can only appear unquoted as the keyword.
 bool groupsRows(QStringView text);
+
+// The text with each `?` or `?N` mark written as `$N`, as PostgreSQL numbers parameters (a
+// bare `?` takes the number after the largest so far, as SQLite numbers them), and how many
+// parameters it takes.
+struct NumberedMarks {
+  QString text;
+  int count = 0;
+};
+NumberedMarks numberMarks(QStringView text);
+
+// The names called as functions: each word or double-quoted name followed by "(", except SQL
+// keywords and type names that take parentheses. Lower-cased unless quoted.
+QStringList calledFunctions(QStringView text);
+
+// True when the text's outermost statement has an ORDER BY of its own.
+bool ordersRows(QStringView text);
+
+// One result column of the outermost select, as written.
+struct SelectItem {
+  QString expression;            // its text, without the alias
+  std::optional<QString> alias;  // the name given with or without AS, unquoted, case kept
+  bool star = false;             // `*` or `t.*`
+  bool plainColumn = false;      // `col`, `t.col` or `s.t.col`
+};
+// The result columns of the outermost select; nothing when the text has none to read.
+std::optional<QList<SelectItem>> selectItems(QStringView text);
 
 }  // namespace server::sqltext

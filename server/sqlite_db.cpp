@@ -274,10 +274,4 @@ Status runToEnd(Handle& handle, Statement& statement) {
   return ok();
 }
 
-QString quoted(QStringView identifier) {
-  QString out = identifier.toString();
-  out.replace(u'"', QStringLiteral("\"\""));
-  return u'"' + out + u'"';
-}
-
 }  // namespace server::sqlite

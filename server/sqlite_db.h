@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "server/result.h"
+#include "server/sql_text.h"
 
 // Thin owners of sqlite3 handles and statements. One handle is used by one thread only.
 namespace server::sqlite {
@@ -118,7 +119,6 @@ class StatementCache {
 // Runs a prepared statement to its end and returns nothing; the handle's failure otherwise.
 Status runToEnd(Handle& handle, Statement& statement);
 
-// A quoted SQL identifier: "name", inner quotes doubled.
-QString quoted(QStringView identifier);
+using sqltext::quoted;
 
 }  // namespace server::sqlite

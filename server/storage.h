@@ -144,9 +144,19 @@ struct StorageOptions {
   // The part of the database file each read handle maps into memory, in MiB; the mapping is
   // shared between connections through the system's file cache. 0: no mapping.
   int mmapMiB = 4096;
+  // Connections of each kind (reader, writer) a server process holds open to PostgreSQL.
+  int pgConnections = 16;
 };
 
-// Opens the storage at `location` (an SQLite file path).
+// True when `location` names a PostgreSQL database: a postgresql:// or postgres:// URL, or a
+// connection string of key=value words (libpq fills in what is missing from the PG*
+// environment variables). Anything else is the path of an SQLite file.
+bool isPostgres(const QString& location);
+
+// `location` fit for a log: a PostgreSQL location without its password.
+QString describeLocation(const QString& location);
+
+// Opens the storage at `location`: PostgreSQL (see isPostgres) or an SQLite file.
 Result<std::unique_ptr<Storage>> openStorage(const QString& location,
                                              const StorageOptions& options = {});
 

@@ -37,13 +37,14 @@ class DemoDataTest : public QObject {
 
  private:
   QTemporaryDir dir_;
+  std::optional<testdb::FreshDatabase> demo_;
   std::unique_ptr<TestServer> server_;
 };
 
 void DemoDataTest::initTestCase() {
-  const QString path = dir_.filePath(QStringLiteral("demo.db"));
-  QCOMPARE(seed(path, kPersons), 0);
-  server_ = std::make_unique<TestServer>(path);
+  demo_.emplace(dir_.path(), QStringLiteral("demo.db"));
+  QCOMPARE(seed(demo_->location(), kPersons), 0);
+  server_ = std::make_unique<TestServer>(demo_->location());
   QVERIFY2(server_->running(), qPrintable(server_->log()));
 }
 
@@ -82,7 +83,7 @@ void DemoDataTest::historyNumbersAndCounter() {
              0);
     QCOMPARE(
         scalar(*server_, QStringLiteral("select %1 from counter").arg(t->name)),
-        scalar(*server_, QStringLiteral("select ifnull(max(id_num), 0) from %1").arg(t->name)));
+        scalar(*server_, QStringLiteral("select coalesce(max(id_num), 0) from %1").arg(t->name)));
   }
   QVERIFY(rows > 0);
 }
@@ -115,9 +116,9 @@ void DemoDataTest::accountsSignIn() {
 }
 
 void DemoDataTest::sameSeedSameData() {
-  const QString path = dir_.filePath(QStringLiteral("again.db"));
-  QCOMPARE(seed(path, kPersons), 0);
-  TestServer again(path);
+  const testdb::FreshDatabase fresh(dir_.path(), QStringLiteral("again.db"));
+  QCOMPARE(seed(fresh.location(), kPersons), 0);
+  TestServer again(fresh.location());
   const QString ids = QStringLiteral("select id, name, sex from info order by rid");
   QCOMPARE(again.sql(ids), server_->sql(ids));
 }

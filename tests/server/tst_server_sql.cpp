@@ -1,5 +1,6 @@
 // The server's SQL pieces on their own: the SQLite schema, the indexed person-key condition,
-// the reading of a text's leading keywords, and packet column names.
+// the reading of a text's leading keywords, marks and calls, packet column names, and which
+// locations name PostgreSQL.
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,6 +26,12 @@ class ServerSqlTest : public QObject {
   void groupsRows();
   void uniqueColumnNames_data();
   void uniqueColumnNames();
+  void marksAreNumbered_data();
+  void marksAreNumbered();
+  void calledFunctionsAreFound_data();
+  void calledFunctionsAreFound();
+  void locationsPickTheStorage_data();
+  void locationsPickTheStorage();
 
  private:
   QTemporaryDir dir_;
@@ -144,6 +151,85 @@ void ServerSqlTest::uniqueColumnNames() {
   QFETCH(QStringList, names);
   QFETCH(QStringList, unique);
   QCOMPARE(server::uniqueColumnNames(names), unique);
+}
+
+void ServerSqlTest::marksAreNumbered_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("numbered");
+  QTest::addColumn<int>("count");
+  QTest::newRow("bare marks in order") << "a=? and b=?"
+                                       << "a=$1 and b=$2" << 2;
+  QTest::newRow("numbered, repeated") << "?1||'!' or ?1"
+                                      << "$1||'!' or $1" << 1;
+  QTest::newRow("bare after a number") << "?3, ?"
+                                       << "$3, $4" << 4;
+  QTest::newRow("number then word") << "?2x"
+                                    << "$2x" << 2;
+  QTest::newRow("inside literals and names") << "'?', \"a?\", 'it''s ?', ?"
+                                             << "'?', \"a?\", 'it''s ?', $1" << 1;
+  QTest::newRow("inside comments") << "-- ?\n? /* ?1 */ ?"
+                                   << "-- ?\n$1 /* ?1 */ $2" << 2;
+  QTest::newRow("none") << "select 1"
+                        << "select 1" << 0;
+}
+
+void ServerSqlTest::marksAreNumbered() {
+  QFETCH(QString, text);
+  QFETCH(QString, numbered);
+  QFETCH(int, count);
+  const sqltext::NumberedMarks marks = sqltext::numberMarks(text);
+  QCOMPARE(marks.text, numbered);
+  QCOMPARE(marks.count, count);
+}
+
+void ServerSqlTest::calledFunctionsAreFound_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("calls");
+  QTest::newRow("calls, any case")
+      << "select Upper(id), count(*) from info" << QStringList{"upper", "count"};
+  QTest::newRow("keywords with parentheses")
+      << "select cast(a as varchar(9)) from t where a in (select b from u) and exists (select 1)"
+      << QStringList{};
+  QTest::newRow("quoted name keeps its case")
+      << "select \"Pg_Read_File\"('x')" << QStringList{"Pg_Read_File"};
+  QTest::newRow("qualified") << "select pg_catalog.pg_sleep(1)" << QStringList{"pg_sleep"};
+  QTest::newRow("in a row source")
+      << "select * from generate_series(1, 3)" << QStringList{"generate_series"};
+  QTest::newRow("not inside literals or comments")
+      << "select 'load_extension(1)' -- sleep(1)\n/* x(1) */" << QStringList{};
+  QTest::newRow("nested") << "select substr(strim(id), 1) from info"
+                          << QStringList{"substr", "strim"};
+}
+
+void ServerSqlTest::calledFunctionsAreFound() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, calls);
+  QCOMPARE(sqltext::calledFunctions(text), calls);
+}
+
+void ServerSqlTest::locationsPickTheStorage_data() {
+  QTest::addColumn<QString>("location");
+  QTest::addColumn<bool>("postgres");
+  QTest::addColumn<QString>("described");
+  QTest::newRow("file") << "staffinfo.db" << false << "staffinfo.db";
+  QTest::newRow("path with blanks") << "/srv/学校 1/staff.db" << false << "/srv/学校 1/staff.db";
+  QTest::newRow("URL") << "postgresql://u@db:5432/staff" << true << "";
+  QTest::newRow("short URL") << "postgres://db/staff" << true << "";
+  QTest::newRow("key words") << "host=/tmp/pg dbname=staff" << true << "";
+  QTest::newRow("password hidden") << "postgresql://u:secret@db/staff" << true << "";
+  QTest::newRow("password as a parameter")
+      << "postgresql://u@db/staff?password=secret" << true << "";
+  QTest::newRow("password as a key word") << "host=db password=secret dbname=x" << true << "";
+}
+
+void ServerSqlTest::locationsPickTheStorage() {
+  QFETCH(QString, location);
+  QFETCH(bool, postgres);
+  QFETCH(QString, described);
+  QCOMPARE(server::isPostgres(location), postgres);
+  const QString shown = server::describeLocation(location);
+  if (!described.isEmpty()) QCOMPARE(shown, described);
+  QVERIFY2(!shown.contains(u"secret"), qPrintable(shown));
 }
 
 QTEST_GUILESS_MAIN(ServerSqlTest)

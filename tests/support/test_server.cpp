@@ -1,7 +1,5 @@
 #include "tests/support/test_server.h"
 
-#include <sqlite3.h>
-
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -11,40 +9,14 @@ namespace {
 
 constexpr int kStartTimeoutMs = 15000;
 
-QVariant columnValue(sqlite3_stmt* statement, int column) {
-  switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-      return QVariant();
-    case SQLITE_INTEGER:
-      return QVariant(qint64(sqlite3_column_int64(statement, column)));
-    case SQLITE_FLOAT:
-      return QVariant(sqlite3_column_double(statement, column));
-    default:
-      return QVariant(
-          QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-                            sqlite3_column_bytes(statement, column)));
-  }
-}
-
-void bindValue(sqlite3_stmt* statement, int index, const QVariant& value) {
-  if (value.isNull()) {
-    sqlite3_bind_null(statement, index);
-  } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) {
-    sqlite3_bind_int64(statement, index, value.toLongLong());
-  } else {
-    const QByteArray text = value.toString().toUtf8();
-    sqlite3_bind_text(statement, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-  }
-}
-
 }  // namespace
 
 QString TestServer::binary() { return qEnvironmentVariable("STAFFINFO_SERVER_BIN"); }
 
 TestServer::TestServer(const QString& dbPath, const QStringList& options)
-    : dbPath_(dbPath.isEmpty() ? dir_.filePath(QStringLiteral("staff.db")) : dbPath),
-      logPath_(dir_.filePath(QStringLiteral("server.log"))),
-      options_(options) {
+    : dbPath_(dbPath), logPath_(dir_.filePath(QStringLiteral("server.log"))), options_(options) {
+  if (dbPath_.isEmpty())
+    dbPath_ = fresh_.emplace(dir_.path(), QStringLiteral("staff.db")).location();
   if (binary().isEmpty()) qFatal("STAFFINFO_SERVER_BIN is not set");
   start(host() + QStringLiteral(":0"));
 }
@@ -128,25 +100,5 @@ bool TestServer::addAccount(const QString& id, const QString& name, int role,
 }
 
 QList<QVariantList> TestServer::sql(const QString& statement, const QVariantList& params) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(dbPath_.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
-      SQLITE_OK)
-    qFatal("cannot open %s: %s", qPrintable(dbPath_), sqlite3_errmsg(db));
-  sqlite3_busy_timeout(db, 5000);
-  sqlite3_stmt* prepared = nullptr;
-  const QByteArray text = statement.toUtf8();
-  if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &prepared, nullptr) != SQLITE_OK)
-    qFatal("cannot prepare \"%s\": %s", text.constData(), sqlite3_errmsg(db));
-  for (int i = 0; i < params.size(); ++i) bindValue(prepared, i + 1, params[i]);
-  QList<QVariantList> rows;
-  int rc;
-  while ((rc = sqlite3_step(prepared)) == SQLITE_ROW) {
-    QVariantList row;
-    for (int c = 0; c < sqlite3_column_count(prepared); ++c) row << columnValue(prepared, c);
-    rows << row;
-  }
-  if (rc != SQLITE_DONE) qFatal("\"%s\" failed: %s", text.constData(), sqlite3_errmsg(db));
-  sqlite3_finalize(prepared);
-  sqlite3_close(db);
-  return rows;
+  return testdb::sql(dbPath_, statement, params);
 }

@@ -5,11 +5,17 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariantList>
+#include <memory>
+#include <optional>
+
+#include "tests/support/test_database.h"
 
 // A real staffinfo-server ($STAFFINFO_SERVER_BIN) on a free loopback port, for one test.
 // The constructor returns once the server accepts connections (or has failed to start: see
-// running()); the destructor stops it. The database lives in a fresh temporary folder unless a
-// path is given; `options` are added to its `serve` command line.
+// running()); the destructor stops it. Unless a database is given (a file path or a PostgreSQL
+// connection string), it serves a fresh one: an SQLite file in a temporary folder, or a new
+// PostgreSQL database when the tests run on PostgreSQL (see test_database.h). `options` are
+// added to its `serve` command line.
 class TestServer {
  public:
   explicit TestServer(const QString& dbPath = QString(), const QStringList& options = {});
@@ -36,9 +42,8 @@ class TestServer {
   // input). True when it succeeded.
   bool addAccount(const QString& id, const QString& name, int role, const QString& password);
 
-  // Runs one statement directly on the database file with `params` bound to its `?` marks and
-  // returns its rows: for setting up states the server would not make, and for checking what
-  // the server cannot show. A failing statement aborts the test program with the reason.
+  // Runs one statement directly on the database (see testdb::sql): for setting up states the
+  // server would not make, and for checking what the server cannot show.
   QList<QVariantList> sql(const QString& statement, const QVariantList& params = {});
 
   // What the server wrote to standard error so far.
@@ -51,6 +56,7 @@ class TestServer {
   bool start(const QString& listen);
 
   QTemporaryDir dir_;
+  std::optional<testdb::FreshDatabase> fresh_;
   QString dbPath_;
   QString logPath_;
   QStringList options_;
