@@ -13,8 +13,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "demo/generator.h"
 #include "bench/measure.h"
+#include "demo/generator.h"
 #include "reports/page_writer.h"
 #include "reports/person_record.h"
 #include "reports/record_report.h"

@@ -271,7 +271,8 @@ QString usage() {
       "  staffinfo-server copy --from DB --to DB\n"
       "      copy a whole database into an empty one (SQLite to PostgreSQL or back) and\n"
       "      check the row counts\n"
-      "DB is the path of an SQLite file, or a PostgreSQL database: a postgresql://USER@HOST:PORT/NAME\n"
+      "DB is the path of an SQLite file, or a PostgreSQL database: a "
+      "postgresql://USER@HOST:PORT/NAME\n"
       "URL or a \"host=… dbname=…\" connection string (missing parts from the PG* environment\n"
       "variables). A new database gets the schema automatically.\n");
 }

@@ -78,8 +78,9 @@ int addAccountFromInput(Storage& storage, const Command& command) {
 int copy(const QString& from, const QString& to) {
   const Result<QStringList> counts = copyDatabase(from, to);
   if (!counts) return fail(counts.error());
-  logLine(QStringLiteral("copied %1 to %2: %3")
-              .arg(describeLocation(from), describeLocation(to), counts->join(QStringLiteral(", "))));
+  logLine(
+      QStringLiteral("copied %1 to %2: %3")
+          .arg(describeLocation(from), describeLocation(to), counts->join(QStringLiteral(", "))));
   return 0;
 }
 

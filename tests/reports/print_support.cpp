@@ -54,8 +54,10 @@ QList<Word> words(const QString& path) {
     if (xml.readNext() != QXmlStreamReader::StartElement) continue;
     if (xml.name() == u"page") ++page;
     if (xml.name() != u"word") continue;
-    const double x = xml.attributes().value(QLatin1StringView("xMin")).toDouble() * kPxPerPt - kMarginPx;
-    const double y = xml.attributes().value(QLatin1StringView("yMin")).toDouble() * kPxPerPt - kMarginPx;
+    const double x =
+        xml.attributes().value(QLatin1StringView("xMin")).toDouble() * kPxPerPt - kMarginPx;
+    const double y =
+        xml.attributes().value(QLatin1StringView("yMin")).toDouble() * kPxPerPt - kMarginPx;
     found.append({page, x, y, xml.readElementText()});
   }
   return found;
