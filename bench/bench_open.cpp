@@ -1,6 +1,7 @@
-// Times what a user waits for when a dataset opens: request → decoded packet through the real
-// server, beside sqlite3 alone reading the same rows, once with the engine's default settings and
-// once with the server's (its page cache and memory map). Prints figures; never fails on speed.
+// Times what a user waits for when a dataset opens: request → every value kept as the client keeps
+// them, through the real server, beside sqlite3 alone reading the same rows, once with the
+// engine's default settings and once with the server's (its page cache and memory map). Prints
+// figures; never fails on speed.
 //
 //   bench_open [N]   N = 1000, 10000 or 100000 demo persons; all three when not given
 #include <sqlite3.h>
