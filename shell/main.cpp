@@ -141,7 +141,9 @@ void Tmain_manage::FormShow() {
 void Tmain_manage::followPersons(const std::optional<QString>& id) {
   if (!search->active()) return;
   if (!id) {
-    search->refresh();
+    // Many persons changed (an import): the whole list again, its first rows at once.
+    search->close();
+    search->openInBatches();
     return;
   }
   RemoteDataset lines(search->provider(), SocketConnection1);
