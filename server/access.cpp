@@ -15,12 +15,6 @@ const QString kRole = QStringLiteral("qx");
 // The columns that make an account: who signs in, with what, as whom. `shr` is review data.
 const QStringList kAccountColumns = {kId, QStringLiteral("password"), kRole};
 
-const QVariant* valueOf(const ColumnValues& columns, QStringView name) {
-  for (const auto& [column, value] : columns)
-    if (column == name) return &value;
-  return nullptr;
-}
-
 // A value the database keeps as role 0: the integer 0, or a text it reads as the number 0.
 bool meansSuper(const QVariant& qx) {
   if (qx.isNull()) return false;

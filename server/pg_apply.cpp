@@ -12,28 +12,10 @@ namespace {
 
 using Kind = protocol::Change::Kind;
 
-Status knownColumns(const schema::Table& table, const ColumnValues& columns) {
-  for (const auto& [name, value] : columns)
-    if (!table.column(name)) return Error{QStringLiteral("表 %1 没有列 %2").arg(table.name, name)};
-  return ok();
-}
-
-QVariantList valuesOf(const ColumnValues& columns) {
-  QVariantList values;
-  for (const auto& [name, value] : columns) values << value;
-  return values;
-}
-
 Result<Rows> run(Connection& db, const QString& sql, const QVariantList& values) {
   Result<QByteArray> statement = db.prepared(sql);
   if (!statement) return Error{statement.error()};
   return db.runPrepared(*statement, Params(values));
-}
-
-const QVariant* valueOf(const ColumnValues& values, QStringView column) {
-  for (const auto& [name, value] : values)
-    if (name == column) return &value;
-  return nullptr;
 }
 
 Status checkRow(Connection& db, const schema::Table& table, const RowWrite& row,

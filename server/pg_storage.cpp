@@ -94,24 +94,14 @@ Status PgStorage::readTable(const schema::Table& table, const std::optional<QStr
                             RowSink& rows) {
   if (personKey && !table.column(u"id"))
     return Error{QStringLiteral("表 %1 不能按身份证号读取").arg(table.name)};
-  QStringList columns{QStringLiteral("rid")};
-  QList<int> shown;
-  for (const schema::Column& c : table.columns) {
-    shown << int(columns.size());
-    columns << (c.kind == schema::Kind::Password ? QStringLiteral("NULL AS ") + quoted(c.name)
-                                                 : quoted(c.name));
-  }
-  const QString sql =
-      QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
-          .arg(columns.join(u','), quoted(table.name),
-               personKey ? QStringLiteral(" WHERE ") + pg::personKeyCondition() : QString());
+  const TableRead read = tableRead(table, personKey ? pg::personKeyCondition() : QString());
   Result<Pool::Lease> reader = pool_->take(pg::Role::Reader);
   if (!reader) return Error{reader.error()};
-  Result<QByteArray> statement = (*reader)->prepared(sql);
+  Result<QByteArray> statement = (*reader)->prepared(read.sql);
   if (!statement) return Error{statement.error()};
   Params params;
   if (personKey) params.add(schema::trim(*personKey));
-  return stream(**reader, *statement, params, shown, table.columnNames(), true, rows);
+  return stream(**reader, *statement, params, read.shown, table.columnNames(), true, rows);
 }
 
 Status PgStorage::select(const QString& text, const QVariantList& params, RowSink& rows) {

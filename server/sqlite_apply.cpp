@@ -11,12 +11,6 @@ namespace {
 
 using Kind = protocol::Change::Kind;
 
-Status knownColumns(const schema::Table& table, const ColumnValues& columns) {
-  for (const auto& [name, value] : columns)
-    if (!table.column(name)) return Error{QStringLiteral("表 %1 没有列 %2").arg(table.name, name)};
-  return ok();
-}
-
 // "?1", "?2" … numbered from `first`.
 QString marks(qsizetype count, int first = 1) {
   QStringList out;
@@ -29,12 +23,6 @@ Status run(Handle& db, const QString& sql, const QVariantList& values) {
   if (!statement) return Error{statement.error()};
   statement->bindAll(values);
   return runToEnd(db, *statement);
-}
-
-QVariantList valuesOf(const ColumnValues& columns) {
-  QVariantList values;
-  for (const auto& [name, value] : columns) values << value;
-  return values;
 }
 
 Result<qint64> insertRow(Handle& db, const schema::Table& table, const ColumnValues& columns) {
@@ -71,13 +59,6 @@ Status checkRow(Handle& db, const schema::Table& table, const RowWrite& row,
   if (sqlite3_column_int(statement->get(), 0) == 0)
     return Error{QStringLiteral("记录已被其他用户修改，请重新打开后再保存")};
   return ok();
-}
-
-// The value a row write gives `column`, if it gives one.
-const QVariant* valueOf(const ColumnValues& values, QStringView column) {
-  for (const auto& [name, value] : values)
-    if (name == column) return &value;
-  return nullptr;
 }
 
 // A person has at most one row in a one-row table and one account: a second row for the same

@@ -101,23 +101,13 @@ Status SqliteStorage::readTable(const schema::Table& table, const std::optional<
                                 RowSink& rows) {
   if (personKey && !table.column(u"id"))
     return Error{QStringLiteral("表 %1 不能按身份证号读取").arg(table.name)};
-  QStringList columns{QStringLiteral("rid")};
-  QList<int> shown;
-  for (const schema::Column& c : table.columns) {
-    shown << int(columns.size());
-    columns << (c.kind == schema::Kind::Password ? QStringLiteral("NULL AS ") + quoted(c.name)
-                                                 : quoted(c.name));
-  }
-  const QString sql =
-      QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
-          .arg(columns.join(u','), quoted(table.name),
-               personKey ? QStringLiteral(" WHERE ") + sqlite::personKeyCondition(table)
-                         : QString());
-  Result<sqlite::StatementCache::Lease> statement = reads_.get(sql);
+  const TableRead read =
+      tableRead(table, personKey ? sqlite::personKeyCondition(table) : QString());
+  Result<sqlite::StatementCache::Lease> statement = reads_.get(read.sql);
   if (!statement) return Error{statement.error()};
   if (personKey) (*statement)->bind(1, schema::trim(*personKey));
   const sqlite::SelectGate::Run run = gate_.startClock();
-  return stream(read_, **statement, shown, table.columnNames(), true, rows);
+  return stream(read_, **statement, read.shown, table.columnNames(), true, rows);
 }
 
 Status SqliteStorage::select(const QString& text, const QVariantList& params, RowSink& rows) {

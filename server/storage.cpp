@@ -3,10 +3,45 @@
 #include "server/copy.h"
 #include "server/pg_copy.h"
 #include "server/pg_storage.h"
+#include "server/sql_text.h"
 #include "server/sqlite_copy.h"
 #include "server/sqlite_storage.h"
 
 namespace server {
+
+const QVariant* valueOf(const ColumnValues& columns, QStringView column) {
+  for (const auto& [name, value] : columns)
+    if (name == column) return &value;
+  return nullptr;
+}
+
+QVariantList valuesOf(const ColumnValues& columns) {
+  QVariantList values;
+  for (const auto& [name, value] : columns) values << value;
+  return values;
+}
+
+Status knownColumns(const schema::Table& table, const ColumnValues& columns) {
+  for (const auto& [name, value] : columns)
+    if (!table.column(name)) return Error{QStringLiteral("表 %1 没有列 %2").arg(table.name, name)};
+  return ok();
+}
+
+TableRead tableRead(const schema::Table& table, const QString& personCondition) {
+  using sqltext::quoted;
+  QStringList columns{QStringLiteral("rid")};
+  TableRead read;
+  for (const schema::Column& c : table.columns) {
+    read.shown << int(columns.size());
+    columns << (c.kind == schema::Kind::Password ? QStringLiteral("NULL AS ") + quoted(c.name)
+                                                 : quoted(c.name));
+  }
+  read.sql =
+      QStringLiteral("SELECT %1 FROM %2%3 ORDER BY rid")
+          .arg(columns.join(u','), quoted(table.name),
+               personCondition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + personCondition);
+  return read;
+}
 
 bool isPostgres(const QString& location) {
   return location.startsWith(u"postgresql://") || location.startsWith(u"postgres://") ||

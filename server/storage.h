@@ -31,6 +31,22 @@ struct SelectShape {
 
 using ColumnValues = QList<std::pair<QString, QVariant>>;
 
+// The value given for `column`, or nullptr.
+const QVariant* valueOf(const ColumnValues& columns, QStringView column);
+// The values alone, in order.
+QVariantList valuesOf(const ColumnValues& columns);
+// Refuses a column the table does not have.
+Status knownColumns(const schema::Table& table, const ColumnValues& columns);
+
+// How every storage reads a table: `rid`, then every stored column (a password as NULL), in
+// rid order; with `personCondition`, only the rows it selects. `shown` holds the positions of
+// the table's columns in the result.
+struct TableRead {
+  QString sql;
+  QList<int> shown;
+};
+TableRead tableRead(const schema::Table& table, const QString& personCondition = {});
+
 // One row change in stored column names, ready to be written.
 struct RowWrite {
   protocol::Change::Kind kind = protocol::Change::Kind::Insert;
