@@ -55,10 +55,7 @@ void line(const char* what, double client, double engine) {
 bool runSize(int persons, QList<double>* saves) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("bench.db"));
-  if (server::Status s = demo::generate(path, persons); !s) {
-    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
-    return false;
-  }
+  if (!bench::seed(path, persons)) return false;
   TestServer server(path);
   if (!server.running()) return false;
   ScriptedDialogs dialogs;

@@ -164,13 +164,9 @@ void timeImport(const QString& folder) {
 bool runSize(int persons, bool withImport) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("bench.db"));
-  QElapsedTimer timer;
-  timer.start();
-  if (server::Status s = demo::generate(path, persons); !s) {
-    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
-    return false;
-  }
-  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, timer.elapsed() / 1000.0);
+  const std::optional<double> seeded = bench::seed(path, persons);
+  if (!seeded) return false;
+  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, *seeded);
   TestServer server(path);
   if (!server.running() || !signIn(server)) return false;
   try {

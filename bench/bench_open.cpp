@@ -7,7 +7,6 @@
 #include <sqlite3.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -64,13 +63,9 @@ QList<Case> cases(const QString& person) {
 bool runSize(int persons) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("bench.db"));
-  QElapsedTimer timer;
-  timer.start();
-  if (server::Status s = demo::generate(path, persons); !s) {
-    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
-    return false;
-  }
-  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, timer.elapsed() / 1000.0);
+  const std::optional<double> seeded = bench::seed(path, persons);
+  if (!seeded) return false;
+  std::printf("\nN = %d persons (seeded in %.1f s)\n", persons, *seeded);
 
   TestServer server(path);
   if (!server.running()) return false;

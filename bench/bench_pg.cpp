@@ -192,10 +192,7 @@ QString cluster(const QString& action, const QString& dir) {
 bool runSize(int persons) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("bench.db"));
-  if (server::Status s = demo::generate(file, persons); !s) {
-    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
-    return false;
-  }
+  if (!bench::seed(file, persons)) return false;
   testdb::PgDatabase pg;
   QElapsedTimer timer;
   timer.start();

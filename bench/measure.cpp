@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "demo/generator.h"
+
 namespace bench {
 
 double medianMs(int runs, const std::function<bool()>& run) {
@@ -18,6 +20,16 @@ double medianMs(int runs, const std::function<bool()>& run) {
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
+}
+
+std::optional<double> seed(const QString& path, int persons) {
+  QElapsedTimer timer;
+  timer.start();
+  if (server::Status s = demo::generate(path, persons); !s) {
+    std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
+    return std::nullopt;
+  }
+  return timer.elapsed() / 1000.0;
 }
 
 bool rawRead(sqlite3* db, const QString& sql, const QString& param) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // What the benchmarks share: timing, sqlite3 alone reading what the server reads, memory.
 namespace bench {
@@ -15,6 +16,10 @@ double medianMs(int runs, const std::function<bool()>& run);
 // sqlite3 alone: prepare, bind `param` (when not empty) to every `?`, step every row, read every
 // column. False when the statement fails.
 bool rawRead(sqlite3* db, const QString& sql, const QString& param = {});
+
+// Writes N demo persons into a new SQLite file at `path`; the seconds it took, or nothing (having
+// said why on standard error).
+std::optional<double> seed(const QString& path, int persons);
 
 // Bytes the process has allocated and not freed (the C library's heap in use).
 qint64 heapBytes();
