@@ -74,4 +74,28 @@ Result<std::unique_ptr<CopyEnd>> openCopyEnd(const QString& location, bool targe
   return sqlite::openCopyEnd(location, target);
 }
 
+QString createTableText(const schema::Table& table, const QString& ridDefinition,
+                        const QString& integer, const QString& text) {
+  using sqltext::quoted;
+  QStringList parts{QStringLiteral("rid ") + ridDefinition};
+  for (const schema::Column& c : table.columns)
+    parts << quoted(c.name) + u' ' + (c.kind == schema::Kind::Integer ? integer : text);
+  if (const QString key = table.uniqueColumn(); !key.isEmpty())
+    parts << QStringLiteral("UNIQUE(%1)").arg(quoted(key));
+  return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+      .arg(quoted(table.name), parts.join(QStringLiteral(", ")));
+}
+
+QString counterRowText() {
+  using sqltext::quoted;
+  const schema::Table& counter = *schema::table(schema::kCounter);
+  QStringList names, zeros;
+  for (const schema::Column& c : counter.columns) {
+    names << quoted(c.name);
+    zeros << QStringLiteral("0");
+  }
+  return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE NOT EXISTS (SELECT 1 FROM %1)")
+      .arg(quoted(counter.name), names.join(u','), zeros.join(u','));
+}
+
 }  // namespace server

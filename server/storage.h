@@ -47,6 +47,13 @@ struct TableRead {
 };
 TableRead tableRead(const schema::Table& table, const QString& personCondition = {});
 
+// How every storage creates a table: `rid` as `ridDefinition`, then every column, integers as
+// `integer` and the others as `text`, and the table's unique column.
+QString createTableText(const schema::Table& table, const QString& ridDefinition,
+                        const QString& integer, const QString& text);
+// Inserts the counter row, all zeros, when the counter table has none.
+QString counterRowText();
+
 // One row change in stored column names, ready to be written.
 struct RowWrite {
   protocol::Change::Kind kind = protocol::Change::Kind::Insert;
