@@ -1,5 +1,7 @@
 #include "server/storage.h"
 
+#include <mutex>
+
 #include "server/copy.h"
 #include "server/pg_copy.h"
 #include "server/pg_storage.h"
@@ -27,7 +29,9 @@ Status knownColumns(const schema::Table& table, const ColumnValues& columns) {
   return ok();
 }
 
-TableRead tableRead(const schema::Table& table, const QString& personCondition) {
+namespace {
+
+TableRead composeTableRead(const schema::Table& table, const QString& personCondition) {
   using sqltext::quoted;
   QStringList columns{QStringLiteral("rid")};
   TableRead read;
@@ -41,6 +45,19 @@ TableRead tableRead(const schema::Table& table, const QString& personCondition) 
           .arg(columns.join(u','), quoted(table.name),
                personCondition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + personCondition);
   return read;
+}
+
+}  // namespace
+
+TableRead tableRead(const schema::Table& table, const QString& personCondition) {
+  // Composed once for each table and condition: every record page's open asks for one.
+  static std::mutex mutex;
+  static QHash<std::pair<const schema::Table*, QString>, TableRead> made;
+  const std::lock_guard lock(mutex);
+  auto found = made.find({&table, personCondition});
+  if (found == made.end())
+    found = made.insert({&table, personCondition}, composeTableRead(table, personCondition));
+  return *found;
 }
 
 bool isPostgres(const QString& location) {
