@@ -22,23 +22,97 @@ QCborArray listToCbor(const QVariantList& values) {
   return a;
 }
 
-QVariantList listFromCbor(const QCborArray& a) {
-  QVariantList values;
-  values.reserve(a.size());
-  for (const QCborValue& v : a) values << fromCbor(v);
-  return values;
-}
-
 QCborMap mapToCbor(const QVariantMap& values) {
   QCborMap m;
   for (auto it = values.begin(); it != values.end(); ++it) m[it.key()] = toCbor(it.value());
   return m;
 }
 
-QVariantMap mapFromCbor(const QCborMap& m) {
-  QVariantMap values;
-  for (auto it = m.begin(); it != m.end(); ++it) values[it.key().toString()] = fromCbor(it.value());
-  return values;
+// Reads the fields of one request map, each of the one type its writer gives it. The first
+// field that is missing (when required) or of another type ends the reading: every later call
+// fails too, and `error` says which field it was.
+class Fields {
+ public:
+  Fields(const QCborMap& m, QString* error) : m_(m), error_(error) {}
+
+  bool text(const QString& key, QString* out, bool required = true) {
+    const QCborValue v = take(key, QCborValue::String, required);
+    if (v.isString()) *out = v.toString();
+    return good_;
+  }
+  bool integer(const QString& key, qint64* out, bool required = true) {
+    const QCborValue v = take(key, QCborValue::Integer, required);
+    if (v.isInteger()) *out = v.toInteger();
+    return good_;
+  }
+  bool list(const QString& key, QCborArray* out, bool required = true) {
+    const QCborValue v = take(key, QCborValue::Array, required);
+    if (v.isArray()) *out = v.toArray();
+    return good_;
+  }
+  bool map(const QString& key, QCborMap* out, bool required = true) {
+    const QCborValue v = take(key, QCborValue::Map, required);
+    if (v.isMap()) *out = v.toMap();
+    return good_;
+  }
+  // Field values: a list of them, or a map of column name → value.
+  bool values(const QString& key, QVariantList* out, bool required = true) {
+    QCborArray a;
+    if (!list(key, &a, required)) return false;
+    out->reserve(a.size());
+    for (const QCborValue& v : a) {
+      const std::optional<QVariant> cell = cellFromCbor(v);
+      if (!cell) return wrongType(key);
+      out->append(*cell);
+    }
+    return true;
+  }
+  bool values(const QString& key, QVariantMap* out) {
+    QCborMap m;
+    if (!map(key, &m)) return false;
+    for (auto it = m.begin(); it != m.end(); ++it) {
+      const std::optional<QVariant> cell = cellFromCbor(it.value());
+      if (!it.key().isString() || !cell) return wrongType(key);
+      out->insert(it.key().toString(), *cell);
+    }
+    return true;
+  }
+  bool fail(const QString& reason) {
+    if (good_) *error_ = reason;
+    good_ = false;
+    return false;
+  }
+
+ private:
+  QCborValue take(const QString& key, QCborValue::Type type, bool required) {
+    if (!good_) return {};
+    const QCborValue v = m_.value(key);
+    if (v.isUndefined()) {
+      if (required) fail(QStringLiteral("请求格式错误：缺少 %1").arg(key));
+      return {};
+    }
+    if (v.type() != type) {
+      wrongType(key);
+      return {};
+    }
+    return v;
+  }
+  bool wrongType(const QString& key) {
+    return fail(QStringLiteral("请求格式错误：%1 的类型不对").arg(key));
+  }
+
+  const QCborMap& m_;
+  QString* error_;
+  bool good_ = true;
+};
+
+// The request `T` read with `read`, or nothing when a field was refused.
+template <typename T, typename Read>
+std::optional<T> readRequest(const QCborMap& m, QString* error, Read&& read) {
+  T r;
+  Fields fields(m, error);
+  if (!read(fields, r)) return std::nullopt;
+  return r;
 }
 
 const char* const kOutcomes[] = {"signed-in", "no-such-account", "wrong-password", "no-valid-role"};
@@ -57,7 +131,16 @@ QVariant fromCbor(const QCborValue& value) {
   return QVariant();
 }
 
+std::optional<QVariant> cellFromCbor(const QCborValue& value) {
+  if (value.isNull()) return QVariant();
+  if (value.isInteger()) return QVariant(qint64(value.toInteger()));
+  if (value.isString()) return QVariant(value.toString());
+  return std::nullopt;
+}
+
 QString opOf(const QCborMap& request) { return request.value(kOp).toString(); }
+
+QCborMap byeRequest() { return request(op::kBye); }
 
 QCborMap okReply() {
   QCborMap m;
@@ -85,9 +168,15 @@ QCborMap Hello::toCbor() const {
   return m;
 }
 
-Hello Hello::fromCbor(const QCborMap& m) {
-  return {m.value(QStringLiteral("object")).toString(),
-          int(m.value(QStringLiteral("version")).toInteger())};
+std::optional<Hello> Hello::fromCbor(const QCborMap& m, QString* error) {
+  return readRequest<Hello>(m, error, [](Fields& f, Hello& r) {
+    qint64 version = 0;
+    if (!f.text(QStringLiteral("object"), &r.object) ||
+        !f.integer(QStringLiteral("version"), &version))
+      return false;
+    r.version = int(qBound(qint64(-1), version, qint64(1) << 30));
+    return true;
+  });
 }
 
 QCborMap SignInRequest::toCbor() const {
@@ -97,8 +186,10 @@ QCborMap SignInRequest::toCbor() const {
   return m;
 }
 
-SignInRequest SignInRequest::fromCbor(const QCborMap& m) {
-  return {m.value(QStringLiteral("id")).toString(), m.value(QStringLiteral("password")).toString()};
+std::optional<SignInRequest> SignInRequest::fromCbor(const QCborMap& m, QString* error) {
+  return readRequest<SignInRequest>(m, error, [](Fields& f, SignInRequest& r) {
+    return f.text(QStringLiteral("id"), &r.id) && f.text(QStringLiteral("password"), &r.password);
+  });
 }
 
 QCborMap SignInReply::toCbor() const {
@@ -126,14 +217,17 @@ QCborMap OpenRequest::toCbor() const {
   return m;
 }
 
-OpenRequest OpenRequest::fromCbor(const QCborMap& m) {
-  OpenRequest r;
-  r.provider = m.value(QStringLiteral("provider")).toString();
-  r.text = m.value(QStringLiteral("text")).toString();
-  r.params = listFromCbor(m.value(QStringLiteral("params")).toArray());
-  const QCborValue key = m.value(QStringLiteral("key"));
-  if (key.isString()) r.personKey = key.toString();
-  return r;
+std::optional<OpenRequest> OpenRequest::fromCbor(const QCborMap& m, QString* error) {
+  return readRequest<OpenRequest>(m, error, [&m](Fields& f, OpenRequest& r) {
+    QString key;
+    if (!f.text(QStringLiteral("provider"), &r.provider) ||
+        !f.text(QStringLiteral("text"), &r.text, false) ||
+        !f.values(QStringLiteral("params"), &r.params, false) ||
+        !f.text(QStringLiteral("key"), &key, false))
+      return false;
+    if (m.contains(QStringLiteral("key"))) r.personKey = key;
+    return true;
+  });
 }
 
 QCborMap Change::toCbor() const {
@@ -145,17 +239,18 @@ QCborMap Change::toCbor() const {
   return m;
 }
 
-std::optional<Change> Change::fromCbor(const QCborMap& m) {
-  Change c;
-  const QString kind = m.value(QStringLiteral("kind")).toString();
-  const auto known = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                  [&](const char* k) { return kind == QLatin1StringView(k); });
-  if (known == std::end(kKinds)) return std::nullopt;
-  c.kind = Kind(known - std::begin(kKinds));
-  c.rid = m.value(QStringLiteral("rid")).toInteger();
-  c.original = mapFromCbor(m.value(QStringLiteral("original")).toMap());
-  c.values = mapFromCbor(m.value(QStringLiteral("values")).toMap());
-  return c;
+std::optional<Change> Change::fromCbor(const QCborMap& m, QString* error) {
+  return readRequest<Change>(m, error, [](Fields& f, Change& c) {
+    QString kind;
+    if (!f.text(QStringLiteral("kind"), &kind)) return false;
+    const auto known = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                    [&](const char* k) { return kind == QLatin1StringView(k); });
+    if (known == std::end(kKinds)) return f.fail(QStringLiteral("未知的修改类型"));
+    c.kind = Kind(known - std::begin(kKinds));
+    return f.integer(QStringLiteral("rid"), &c.rid) &&
+           f.values(QStringLiteral("original"), &c.original) &&
+           f.values(QStringLiteral("values"), &c.values);
+  });
 }
 
 QCborMap ApplyRequest::toCbor() const {
@@ -174,21 +269,28 @@ QCborMap ApplyRequest::toCbor() const {
 }
 
 std::optional<ApplyRequest> ApplyRequest::fromCbor(const QCborMap& m, QString* error) {
-  ApplyRequest r;
-  for (const QCborValue& partValue : m.value(QStringLiteral("parts")).toArray()) {
-    const QCborMap p = partValue.toMap();
-    ApplyPart part{OpenRequest::fromCbor(p), {}};
-    for (const QCborValue& c : p.value(QStringLiteral("changes")).toArray()) {
-      std::optional<Change> change = Change::fromCbor(c.toMap());
-      if (!change) {
-        *error = QStringLiteral("未知的修改类型");
-        return std::nullopt;
+  return readRequest<ApplyRequest>(m, error, [error](Fields& f, ApplyRequest& r) {
+    QCborArray parts;
+    if (!f.list(QStringLiteral("parts"), &parts)) return false;
+    if (parts.isEmpty()) return f.fail(QStringLiteral("保存请求中没有任何修改"));
+    for (const QCborValue& partValue : parts) {
+      if (!partValue.isMap()) return f.fail(QStringLiteral("请求格式错误：parts 的类型不对"));
+      const QCborMap p = partValue.toMap();
+      std::optional<OpenRequest> source = OpenRequest::fromCbor(p, error);
+      QCborArray changes;
+      Fields partFields(p, error);
+      if (!source || !partFields.list(QStringLiteral("changes"), &changes)) return false;
+      ApplyPart part{std::move(*source), {}};
+      for (const QCborValue& c : changes) {
+        if (!c.isMap()) return f.fail(QStringLiteral("请求格式错误：changes 的类型不对"));
+        std::optional<Change> change = Change::fromCbor(c.toMap(), error);
+        if (!change) return false;
+        part.changes << std::move(*change);
       }
-      part.changes << std::move(*change);
+      r.parts << std::move(part);
     }
-    r.parts << std::move(part);
-  }
-  return r;
+    return true;
+  });
 }
 
 QCborMap ApplyReply::toCbor() const {
@@ -212,8 +314,10 @@ QCborMap DrawRequest::toCbor() const {
   return m;
 }
 
-DrawRequest DrawRequest::fromCbor(const QCborMap& m) {
-  return {m.value(QStringLiteral("table")).toString()};
+std::optional<DrawRequest> DrawRequest::fromCbor(const QCborMap& m, QString* error) {
+  return readRequest<DrawRequest>(m, error, [](Fields& f, DrawRequest& r) {
+    return f.text(QStringLiteral("table"), &r.table);
+  });
 }
 
 QCborMap DrawReply::toCbor() const {

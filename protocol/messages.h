@@ -12,10 +12,16 @@
 //
 // A connection starts with `hello`; until `signin` succeeds only `signin` and `bye` are served.
 // One request is in flight per connection: the client waits for each reply.
+//
+// Requests are read strictly: a required field that is missing or of another type than the one
+// written by toCbor() refuses the request (fromCbor returns nothing and says why), so a peer
+// that speaks another shape is never half understood.
 namespace protocol {
 
 inline const QString kServerObject = QStringLiteral("rirev.rirev_qrvt");
-inline constexpr int kVersion = 1;
+// Changes whenever a message changes shape (tests/protocol pins every message's encoding).
+//   1: the first wire; 2: apply carries a list of parts, and requests are read strictly.
+inline constexpr int kVersion = 2;
 
 namespace op {
 inline const QString kHello = QStringLiteral("hello");
@@ -54,8 +60,13 @@ auto withWireValue(const QVariant& value, Use&& use) {
 }
 QCborValue toCbor(const QVariant& value);
 QVariant fromCbor(const QCborValue& value);
+// A field value of a request: null, an integer or a text; nothing for any other kind (a
+// double, a map, a list…).
+std::optional<QVariant> cellFromCbor(const QCborValue& value);
 
 QString opOf(const QCborMap& request);
+// Bye: the client is leaving; the reply may not be awaited.
+QCborMap byeRequest();
 QCborMap okReply();
 QCborMap errorReply(const QString& reason);
 // Null when the reply is ok, else the server's reason.
@@ -65,7 +76,7 @@ struct Hello {
   QString object = kServerObject;
   int version = kVersion;
   QCborMap toCbor() const;
-  static Hello fromCbor(const QCborMap& m);
+  static std::optional<Hello> fromCbor(const QCborMap& m, QString* error);
 };
 
 // Sign-in: the identity number and password as typed; the server trims both and applies the
@@ -74,7 +85,7 @@ struct SignInRequest {
   QString id;
   QString password;
   QCborMap toCbor() const;
-  static SignInRequest fromCbor(const QCborMap& m);
+  static std::optional<SignInRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
 enum class SignInOutcome { SignedIn, NoSuchAccount, WrongPassword, NoValidRole };
@@ -95,7 +106,7 @@ struct OpenRequest {
   QVariantList params;
   std::optional<QString> personKey;
   QCborMap toCbor() const;
-  static OpenRequest fromCbor(const QCborMap& m);
+  static std::optional<OpenRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
 // The rows of an open: column names as the query gave them (a repeated name gets `_1`, `_2` …
@@ -118,8 +129,7 @@ struct Change {
   QVariantMap original;
   QVariantMap values;
   QCborMap toCbor() const;
-  // Nothing when the map names no known kind.
-  static std::optional<Change> fromCbor(const QCborMap& m);
+  static std::optional<Change> fromCbor(const QCborMap& m, QString* error);
 };
 
 // One dataset's share of an apply: its source (so the server knows the target table and the
@@ -133,7 +143,7 @@ struct ApplyPart {
 struct ApplyRequest {
   QList<ApplyPart> parts;
   QCborMap toCbor() const;
-  // Nothing, with the reason in `error`, when a part or a change is malformed.
+  // Nothing, with the reason in `error`, when it has no parts or a part or change is malformed.
   static std::optional<ApplyRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
@@ -148,7 +158,7 @@ struct ApplyReply {
 struct DrawRequest {
   QString table;
   QCborMap toCbor() const;
-  static DrawRequest fromCbor(const QCborMap& m);
+  static std::optional<DrawRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
 struct DrawReply {

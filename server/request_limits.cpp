@@ -1,5 +1,7 @@
 #include "server/request_limits.h"
 
+#include <QCborArray>
+#include <QCborMap>
 #include <QCborStreamReader>
 #include <algorithm>
 
@@ -85,13 +87,15 @@ std::optional<QString> checkOpen(const protocol::OpenRequest& request) {
   return std::nullopt;
 }
 
-std::optional<QString> checkApply(const protocol::ApplyRequest& request) {
-  if (request.parts.size() > kMaxParts)
+std::optional<QString> checkApply(const QCborMap& request) {
+  const QCborArray parts = request.value(QStringLiteral("parts")).toArray();
+  if (parts.size() > kMaxParts)
     return tooLarge(QStringLiteral("一次保存涉及超过 %1 个数据集").arg(kMaxParts));
   qsizetype changes = 0;
-  for (const protocol::ApplyPart& part : request.parts) {
-    if (std::optional<QString> refusal = checkOpen(part.source)) return refusal;
-    changes += part.changes.size();
+  for (const QCborValue& part : parts) {
+    if (part.toMap().value(QStringLiteral("params")).toArray().size() > kMaxParams)
+      return tooLarge(QStringLiteral("查询参数超过 %1 个").arg(kMaxParams));
+    changes += part.toMap().value(QStringLiteral("changes")).toArray().size();
   }
   if (changes > kMaxChanges)
     return tooLarge(QStringLiteral("一次保存超过 %1 条修改").arg(kMaxChanges));

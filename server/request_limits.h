@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCborMap>
 #include <QString>
 #include <optional>
 
@@ -31,8 +32,9 @@ inline constexpr qsizetype kMaxChanges = 20000;
 // well-formed CBOR. Nothing when it may be parsed.
 std::optional<QString> checkShape(const QByteArray& body);
 
-// The reason an open or apply request is refused for the size of its lists, if it is.
+// The reason an open or apply request is refused for the size of its lists, if it is. An apply
+// is measured before it is read, so that its size is refused before its shape is examined.
 std::optional<QString> checkOpen(const protocol::OpenRequest& request);
-std::optional<QString> checkApply(const protocol::ApplyRequest& request);
+std::optional<QString> checkApply(const QCborMap& request);
 
 }  // namespace server::limits

@@ -174,9 +174,7 @@ void Connection::close() {
   parts_.reset();
   if (connected()) {
     QString ignored;
-    QCborMap bye;
-    bye[QStringLiteral("op")] = protocol::op::kBye;
-    protocol::writeFrame(*socket_, bye, 1000, &ignored);
+    protocol::writeFrame(*socket_, protocol::byeRequest(), 1000, &ignored);
     socket_->disconnectFromHost();
   }
   drop();

@@ -1,4 +1,5 @@
-// Bad bytes on one connection end that connection only; the greeting is checked; the number of
+// Bad bytes on one connection end that connection only; the greeting is checked; a request
+// missing a field or holding one of another type is refused and changes nothing; the number of
 // connections is capped; the log tells a goodbye from a failure and ignores probes.
 #include <QRandomGenerator>
 #include <QtEndian>
@@ -33,6 +34,8 @@ class ServerFramesTest : public QObject {
   void stalledFrameBlocksNobody();
   void greetingIsChecked_data();
   void greetingIsChecked();
+  void malformedRequestsAreRefused_data();
+  void malformedRequestsAreRefused();
   void connectionsAreCapped();
   void goodbyesAndProbesInTheLog();
 
@@ -109,8 +112,11 @@ void ServerFramesTest::greetingIsChecked_data() {
   QTest::addColumn<QString>("error");
   QTest::newRow("other object") << protocol::Hello{QStringLiteral("rirev.other"), 1}.toCbor()
                                 << "服务器对象不存在：rirev.other";
-  QTest::newRow("other version") << protocol::Hello{protocol::kServerObject, 2}.toCbor()
-                                 << "协议版本不受支持：2";
+  QTest::newRow("other version") << protocol::Hello{protocol::kServerObject, 1}.toCbor()
+                                 << "协议版本不受支持：1";
+  QTest::newRow("version as text")
+      << QCborMap{{"op", "hello"}, {"object", protocol::kServerObject}, {"version", "2"}}
+      << "请求格式错误：version 的类型不对";
   QTest::newRow("sign-in first")
       << protocol::SignInRequest{kAdmin, QStringLiteral("admin")}.toCbor() << "连接须以 hello 开始";
 }
@@ -124,6 +130,69 @@ void ServerFramesTest::greetingIsChecked() {
   QVERIFY(reply);
   QCOMPARE(protocol::replyError(*reply), std::optional<QString>(error));
   QVERIFY(client.waitForClosed(10000));
+}
+
+void ServerFramesTest::malformedRequestsAreRefused_data() {
+  QTest::addColumn<QCborMap>("request");
+  QTest::addColumn<QString>("error");
+  const QCborMap info{{"provider", "DataSetProvider_info"}};
+  const auto change = [](const QCborValue& values) {
+    return QCborMap{{"kind", "insert"}, {"rid", 0}, {"original", QCborMap{}}, {"values", values}};
+  };
+  const auto applying = [&](const QCborValue& changes) {
+    QCborMap part = info;
+    part.insert(QStringLiteral("changes"), changes);
+    return QCborMap{{"op", "apply"}, {"parts", QCborArray{part}}};
+  };
+  const QCborMap good{{"id", "MALFORMED"}, {"name", "x"}};
+  QTest::newRow("apply without parts") << QCborMap{{"op", "apply"}} << "请求格式错误：缺少 parts";
+  QTest::newRow("apply with no part")
+      << QCborMap{{"op", "apply"}, {"parts", QCborArray{}}} << "保存请求中没有任何修改";
+  QTest::newRow("parts not a list")
+      << QCborMap{{"op", "apply"}, {"parts", info}} << "请求格式错误：parts 的类型不对";
+  QTest::newRow("part without provider")
+      << QCborMap{{"op", "apply"}, {"parts", QCborArray{QCborMap{{"changes", QCborArray{}}}}}}
+      << "请求格式错误：缺少 provider";
+  QTest::newRow("part without changes")
+      << QCborMap{{"op", "apply"}, {"parts", QCborArray{info}}} << "请求格式错误：缺少 changes";
+  QTest::newRow("changes not a list")
+      << applying(change(good)) << "请求格式错误：changes 的类型不对";
+  QTest::newRow("values not a map")
+      << applying(QCborArray{change(QCborArray{})}) << "请求格式错误：values 的类型不对";
+  QCborMap nested = good;
+  nested.insert(QStringLiteral("name"), QCborMap{{"a", 1}});
+  QTest::newRow("a map as a value")
+      << applying(QCborArray{change(nested)}) << "请求格式错误：values 的类型不对";
+  QCborMap real = good;
+  real.insert(QStringLiteral("name"), 1.5);
+  QTest::newRow("a double as a value")
+      << applying(QCborArray{change(real)}) << "请求格式错误：values 的类型不对";
+  QCborMap noKind = change(good);
+  noKind.remove(QStringLiteral("kind"));
+  QTest::newRow("change without kind") << applying(QCborArray{noKind}) << "请求格式错误：缺少 kind";
+  QTest::newRow("open without provider")
+      << QCborMap{{"op", "open"}} << "请求格式错误：缺少 provider";
+  QTest::newRow("params not a list") << QCborMap{{"op", "open"},
+                                                 {"provider", "DataSetProvider_search"},
+                                                 {"text", "select 1"},
+                                                 {"params", "x"}}
+                                     << "请求格式错误：params 的类型不对";
+  QTest::newRow("draw without table") << QCborMap{{"op", "draw"}} << "请求格式错误：缺少 table";
+  QTest::newRow("sign-in id as a number")
+      << QCborMap{{"op", "signin"}, {"id", 1}, {"password", "admin"}}
+      << "请求格式错误：id 的类型不对";
+}
+
+// Each is answered with its fault; nothing is written and the connection goes on.
+void ServerFramesTest::malformedRequestsAreRefused() {
+  QFETCH(QCborMap, request);
+  QFETCH(QString, error);
+  const QString written = QStringLiteral("select count(*) from info where id='MALFORMED'");
+  const std::optional<QCborMap> reply = bystander_->call(request);
+  QVERIFY(reply);
+  QCOMPARE(protocol::replyError(*reply), std::optional<QString>(error));
+  QCOMPARE(server_->sql(written).value(0).value(0).toInt(), 0);
+  verifyServing();
 }
 
 void ServerFramesTest::connectionsAreCapped() {
