@@ -245,6 +245,8 @@ void RecordPage::saveRows(const QString& key) {
       for (const Input& input : std::as_const(inputs_)) {
         const Field& f = input.field;
         if (f.table != groups_[g].table) continue;
+        // A found row is this person's already: its stored number is kept as it is.
+        if (f.column == kId && found) continue;
         const QString value = f.column == kId ? key : schema::storedValue(textOf(input.widget));
         rows.setField(f.column, adjustStored(f.column, found, value));
       }

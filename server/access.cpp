@@ -15,13 +15,9 @@ const QString kRole = QStringLiteral("qx");
 // The columns that make an account: who signs in, with what, as whom. `shr` is review data.
 const QStringList kAccountColumns = {kId, QStringLiteral("password"), kRole};
 
-// A value the database keeps as role 0: the integer 0, or a text it reads as the number 0.
-bool meansSuper(const QVariant& qx) {
-  if (qx.isNull()) return false;
-  bool number = false;
-  const double value = qx.toString().trimmed().toDouble(&number);
-  return number && value == 0;
-}
+// Roles are judged as stored: written values are integers by now (see planWrites), and a
+// stored value is role 0 only when it is the integer 0, as sign-in reads it.
+bool meansSuper(const QVariant& qx) { return roleOf(qx) == kSuper; }
 
 bool touchesAccount(const RowWrite& row) {
   for (const auto& [column, value] : row.values)
@@ -33,12 +29,14 @@ bool isOwnId(const User& user, const QVariant& value) {
   return value.typeId() == QMetaType::QString && schema::trim(value.toString()) == user.id;
 }
 
-// Every `id` a person writes must be its own; an inserted row must name it.
+// Every `id` a person writes must be exactly its own (a blank or control character added would
+// hide the row from every lookup); an inserted row must name it.
 Status ownValues(const User& user, const RowWrite& row) {
   bool named = false;
   for (const auto& [column, value] : row.values) {
-    if (column != u"id") continue;
-    if (!isOwnId(user, value)) return Error{kNotYours};
+    if (column != kId) continue;
+    if (value.typeId() != QMetaType::QString || value.toString() != user.id)
+      return Error{kNotYours};
     named = true;
   }
   if (row.kind == Kind::Insert && !named) return Error{kNotYours};
@@ -63,6 +61,10 @@ Status maySelect(const User& user, const QString& text, const QVariantList& para
 }
 
 Status mayWrite(const User& user, const schema::Table& table, const QList<RowWrite>& rows) {
+  if (table.name == schema::kAccounts)
+    for (const RowWrite& row : rows)
+      if (const QVariant* role = valueOf(row.values, kRole); role && !roleOf(*role))
+        return Error{QStringLiteral("权限只能是 0、1 或 2")};
   if (user.role == kPerson) {
     if (table.name == schema::kAccounts) return Error{QStringLiteral("没有权限修改该数据")};
     for (const RowWrite& row : rows)
@@ -79,15 +81,23 @@ Status mayWrite(const User& user, const schema::Table& table, const QList<RowWri
 }
 
 RowCheck rowCheck(const User& user, Storage& storage) {
-  return [role = user.role, &storage](const schema::Table& table, const RowWrite& row,
-                                      const ColumnValues& stored) -> Status {
+  return [user, &storage](const schema::Table& table, const RowWrite& row,
+                          const ColumnValues& stored) -> Status {
+    const int role = user.role;
     if (row.kind == Kind::Insert) return ok();
     const bool accounts = table.name == schema::kAccounts;
-    if (role == kManager && (accounts || table.name == u"info")) {
+    // A person's one-row records are kept by the office; the person only fills them in.
+    if (role == kPerson && row.kind == Kind::Delete && table.kind == schema::TableKind::OneRow) {
+      const QVariant* storedId = valueOf(stored, kId);
+      return Error{storedId && isOwnId(user, *storedId) ? QStringLiteral("没有删除该数据的权限")
+                                                        : kNotYours};
+    }
+    // The stored identity number is what the list and every lookup compare: only role 0 may
+    // change its text at all, even by a blank.
+    if (role != kSuper && row.kind == Kind::Update) {
       const QVariant* id = valueOf(row.values, kId);
       const QVariant* storedId = valueOf(stored, kId);
-      if (id &&
-          schema::trim(id->toString()) != schema::trim(storedId ? storedId->toString() : QString()))
+      if (id && *id != (storedId ? *storedId : QVariant()))
         return Error{QStringLiteral("没有权限修改身份证号")};
     }
     const QVariant* storedRole = valueOf(stored, kRole);

@@ -1,11 +1,13 @@
 #include "server/write_plan.h"
 
+#include <QRegularExpression>
 #include <QThread>
 #include <atomic>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "schema/values.h"
 #include "server/password.h"
 
 namespace server {
@@ -19,7 +21,27 @@ bool isPassword(const schema::Table& table, const QString& column) {
   return c && c->kind == schema::Kind::Password;
 }
 
-Result<ColumnValues> mapValues(const QHash<QString, QString>& storedColumns,
+// A value for an integer column as it will be stored: an integer, or the text of one (digits
+// with an optional sign) as that integer; null stays null. Anything else is refused rather than
+// left to the engine, which would read "1e-400" as the number 0.
+Result<QVariant> integerValue(const schema::Table& table, const QString& column,
+                              const QVariant& value) {
+  const schema::Column* c = table.column(column);
+  if (!c || c->kind != schema::Kind::Integer || value.isNull() ||
+      value.typeId() == QMetaType::LongLong)
+    return value;
+  static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]{1,19}$"));
+  const QString text = schema::trim(value.toString());
+  bool parsed = false;
+  const qint64 number = text.toLongLong(&parsed);
+  if (value.typeId() == QMetaType::QString && parsed && digits.match(text).hasMatch())
+    return QVariant(number);
+  return Error{QStringLiteral("%1 只能是整数，收到 \"%2\"")
+                   .arg(c->label.isEmpty() ? column : c->label, value.toString().left(40))};
+}
+
+Result<ColumnValues> mapValues(const schema::Table& table,
+                               const QHash<QString, QString>& storedColumns,
                                const QVariantMap& values) {
   QHash<QString, QVariant> seen;
   ColumnValues out;
@@ -33,8 +55,10 @@ Result<ColumnValues> mapValues(const QHash<QString, QString>& storedColumns,
         return Error{QStringLiteral("列 %1 被同时改成了不同的值").arg(*stored)};
       continue;
     }
+    Result<QVariant> value = integerValue(table, *stored, it.value());
+    if (!value) return Error{value.error()};
     seen.insert(*stored, it.value());
-    out.append({*stored, it.value()});
+    out.append({*stored, *value});
   }
   return out;
 }
@@ -69,7 +93,7 @@ Result<QList<RowWrite>> planWrites(const schema::Table& table,
     if (change.kind != Kind::Insert)
       row.expected = mapExpected(table, storedColumns, change.original);
     if (change.kind != Kind::Delete) {
-      Result<ColumnValues> values = mapValues(storedColumns, change.values);
+      Result<ColumnValues> values = mapValues(table, storedColumns, change.values);
       if (!values) return Error{values.error()};
       row.values = *values;
     }

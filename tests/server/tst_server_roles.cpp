@@ -1,7 +1,8 @@
 // What each role may read and write: an ordinary user (role 2) only its own rows and the fixed
-// per-person texts; an administrator (role 1) everything but deleting accounts and info rows,
-// renaming them, giving role 0 or changing a role-0 account; nobody removes the last role-0
-// account; a changed or deleted account takes effect in its open sessions at once.
+// per-person texts, never deleting its one-row records; an administrator (role 1) everything
+// but deleting accounts and info rows, changing any stored identity number, giving role 0 or
+// changing a role-0 account; nobody removes the last role-0 account; roles are judged as they
+// are stored; a changed or deleted account takes effect in its open sessions at once.
 #include <QtTest>
 
 #include "schema/queries.h"
@@ -34,6 +35,8 @@ class ServerRolesTest : public QObject {
   void managerDeletes();
   void managerPrivileges_data();
   void managerPrivileges();
+  void rolesAsStored_data();
+  void rolesAsStored();
   void lastSuperAccountStays();
   void changedAccountsTakeEffectAtOnce();
 
@@ -151,6 +154,12 @@ void ServerRolesTest::personWrites_data() {
       << wycd << "wycd" << updateKind << kMe << QVariantMap{{"id", kOther}} << kNotMine;
   QTest::newRow("insert for another")
       << wycd << "wycd" << insertKind << QString() << QVariantMap{{"id", kOther}} << kNotMine;
+  QTest::newRow("own id padded") << wycd << "wycd" << updateKind << kMe
+                                 << QVariantMap{{"id", kMe + u' '}} << kNotMine;
+  QTest::newRow("own id with a control character")
+      << wycd << "wycd" << updateKind << kMe << QVariantMap{{"id", kMe + u'\x01'}} << kNotMine;
+  QTest::newRow("delete own one-row record")
+      << wycd << "wycd" << deleteKind << kMe << QVariantMap{} << "没有删除该数据的权限";
   QTest::newRow("insert without id")
       << wycd << "wycd" << insertKind << QString() << QVariantMap{{"zgxl", "x"}} << kNotMine;
   QTest::newRow("insert own history")
@@ -246,7 +255,7 @@ void ServerRolesTest::managerPrivileges_data() {
       << accounts << "user_name" << insertKind << QString()
       << QVariantMap{{"id", "550000000000000005"}, {"qx", 0}} << grant;
   QTest::newRow("role 0 given as text")
-      << accounts << "user_name" << updateKind << kOther << QVariantMap{{"qx", " 0.0"}} << grant;
+      << accounts << "user_name" << updateKind << kOther << QVariantMap{{"qx", " 0"}} << grant;
   QTest::newRow("super's password") << accounts << "user_name" << updateKind << kSuper
                                     << QVariantMap{{"password", "x"}} << superAccount;
   QTest::newRow("super demoted") << accounts << "user_name" << updateKind << kSuper
@@ -257,6 +266,11 @@ void ServerRolesTest::managerPrivileges_data() {
       << info << "info" << updateKind << kOther << QVariantMap{{"id", " "}} << rename;
   QTest::newRow("person's id nulled")
       << info << "info" << updateKind << kOther << QVariantMap{{"id", QVariant()}} << rename;
+  QTest::newRow("person's id padded")
+      << info << "info" << updateKind << kOther << QVariantMap{{"id", kOther + u' '}} << rename;
+  QTest::newRow("history row moved to another person")
+      << command(schema::queries::history(u"jzgjckh").writeBack, {kOther}) << "jzgjckh"
+      << updateKind << kOther << QVariantMap{{"id", kMe}} << rename;
   QTest::newRow("person deleted through a select text")
       << infoText << "info" << deleteKind << kOther << QVariantMap{} << "没有删除该数据的权限";
   QTest::newRow("review mark on a super's account")
@@ -283,6 +297,45 @@ void ServerRolesTest::managerPrivileges() {
   if (!error.isEmpty()) QCOMPARE(server_->sql(all), before);
 }
 
+// An administrator sets an ordinary account's role: a value is refused, or stored as the integer
+// it names and read back as that role at the next sign-in. No text the engine would read as the
+// number 0 ("1e-400") reaches role 0.
+void ServerRolesTest::rolesAsStored_data() {
+  QTest::addColumn<QVariant>("qx");
+  QTest::addColumn<int>("stored");  // -1: refused, the role stays 2
+  for (const char* text : {"1e-400", "-1e-400", "1e-330", "0.0", "1.0", "0x1", "", "二"})
+    QTest::newRow(qPrintable(QStringLiteral("\"%1\"").arg(QString::fromUtf8(text))))
+        << QVariant(QString::fromUtf8(text)) << -1;
+  QTest::newRow("0. and 400 zeros") << QVariant(QStringLiteral("0.") + QString(400, u'0')) << -1;
+  QTest::newRow("3") << QVariant(qint64(3)) << -1;
+  QTest::newRow("-1") << QVariant(QStringLiteral("-1")) << -1;
+  QTest::newRow("null") << QVariant() << -1;
+  QTest::newRow("integer 1") << QVariant(qint64(1)) << 1;
+  QTest::newRow("text 1") << QVariant(QStringLiteral("1")) << 1;
+  QTest::newRow("text +2 with blanks") << QVariant(QStringLiteral(" +2 ")) << 2;
+}
+
+void ServerRolesTest::rolesAsStored() {
+  QFETCH(QVariant, qx);
+  QFETCH(int, stored);
+  const QString id = QStringLiteral("770000000000000077");
+  QVERIFY(server_->addAccount(id, QStringLiteral("角色"), 2, QStringLiteral("r")));
+  const qint64 rid = ridOf(QStringLiteral("user_name"), id);
+  const Answer<protocol::ApplyReply> reply = manager_->apply(
+      apply(provider(QStringLiteral("DataSetProvider_user")), {update(rid, {}, {{"qx", qx}})}));
+  QCOMPARE(reply.ok(), stored >= 0);
+  const int role = stored >= 0 ? stored : 2;
+  const QVariant storedQx =
+      server_->sql(QStringLiteral("select qx from user_name where rid=?"), {rid}).value(0).value(0);
+  QCOMPARE(storedQx.typeId(), QMetaType::LongLong);
+  QCOMPARE(storedQx.toInt(), role);
+  WireClient client;
+  QVERIFY(client.connectTo(server_->host(), server_->port()));
+  const Answer<protocol::SignInReply> signIn = client.signIn(id, QStringLiteral("r"));
+  QVERIFY2(signIn.ok(), qPrintable(signIn.error));
+  QCOMPARE(signIn->role, role);
+}
+
 // kSuper is the only role-0 account: it may not delete or demote itself until another exists.
 // Demoted, its open session loses the rights of role 0 on its next request.
 void ServerRolesTest::lastSuperAccountStays() {
@@ -292,7 +345,7 @@ void ServerRolesTest::lastSuperAccountStays() {
   const qint64 rid = ridOf(QStringLiteral("user_name"), kSuper);
   const QString last = QStringLiteral("不能删除或降级最后一个超级管理员账户");
   for (const protocol::Change& change :
-       {remove(rid, {}), update(rid, {}, {{"qx", 1}}), update(rid, {}, {{"qx", QVariant()}})})
+       {remove(rid, {}), update(rid, {}, {{"qx", 1}}), update(rid, {}, {{"qx", 2}})})
     QCOMPARE(super->apply(apply(accounts, {change})).error, last);
   QCOMPARE(server_->sql(QStringLiteral("select qx from user_name where rid=?"), {rid}),
            (QList<QVariantList>{{0}}));

@@ -205,7 +205,7 @@ void ServerWriteTest::refusedApplies_data() {
                                  insert({{"id_num", 1}, {"id", "U1"}})}
       << "保存失败：与已有记录重复（UNIQUE constraint failed: shgx.id_num）";
   for (const QVariant& number : {QVariant(Q_INT64_C(9223372036854775807)), QVariant(101),
-                                 QVariant(0), QVariant("7"), QVariant()})
+                                 QVariant(0), QVariant("-5"), QVariant()})
     QTest::addRow("id_num %s not issued", qPrintable(number.toString()))
         << history << QList<protocol::Change>{insert({{"id_num", number}, {"id", "U1"}})}
         << "社会关系的序号必须是系统分配的号码";
