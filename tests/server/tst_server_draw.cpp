@@ -1,5 +1,5 @@
 // History numbers: drawn above both the counter and every stored id_num, never twice, even for
-// clients drawing and inserting at the same moment.
+// clients drawing and inserting at the same moment; a drawn number is the drawer's to save.
 #include <QThread>
 #include <QtTest>
 
@@ -25,6 +25,7 @@ class ServerDrawTest : public QObject {
   void drawOnlyForHistoryTables_data();
   void drawOnlyForHistoryTables();
   void concurrentClientsGetDistinctNumbers();
+  void drawnNumberIsTheDrawers();
 
  private:
   std::unique_ptr<TestServer> server_;
@@ -116,6 +117,28 @@ void ServerDrawTest::concurrentClientsGetDistinctNumbers() {
   QCOMPARE(stored, all);
   QCOMPARE(server_->sql(QStringLiteral("select jnpx from counter")).value(0).value(0).toLongLong(),
            all.last());
+}
+
+// An ordinary user watching the counter cannot take the number an administrator just drew: its
+// insert is refused, the administrator's save goes through, and its own drawn number is its own.
+void ServerDrawTest::drawnNumberIsTheDrawers() {
+  const QString person = QStringLiteral("220000000000000002");
+  QVERIFY(server_->addAccount(person, QStringLiteral("本人"), 2, QStringLiteral("p")));
+  std::unique_ptr<WireClient> watcher = signedIn(*server_, person, QStringLiteral("p"));
+  QVERIFY(watcher);
+  const schema::queries::HistoryQueries& q = schema::queries::history(u"shgx");
+  const protocol::OpenRequest own = command(q.writeBack, {person});
+
+  const Answer<qint64> drawn = admin_->draw(q.table);
+  QVERIFY2(drawn.ok(), qPrintable(drawn.error));
+  const Answer<protocol::ApplyReply> stolen =
+      watcher->apply(apply(own, {insert({{"id_num", *drawn}, {"id", person}})}));
+  QVERIFY2(stolen.error.contains(QStringLiteral("已由其他用户取得")), qPrintable(stolen.error));
+  QVERIFY(admin_->apply(apply(own, {insert({{"id_num", *drawn}, {"id", person}})})).ok());
+
+  const Answer<qint64> mine = watcher->draw(q.table);
+  QVERIFY2(mine.ok(), qPrintable(mine.error));
+  QVERIFY(watcher->apply(apply(own, {insert({{"id_num", *mine}, {"id", person}})})).ok());
 }
 
 QTEST_GUILESS_MAIN(ServerDrawTest)
