@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "server/pg_schema.h"
+#include "server/storage.h"
 
 namespace server::pg {
 
@@ -89,6 +90,13 @@ Result<std::unique_ptr<Connection>> Connection::open(const QString& location, Ro
   if (PQstatus(conn) != CONNECTION_OK)
     return Error{QStringLiteral("无法连接数据库：%1")
                      .arg(QString::fromUtf8(PQerrorMessage(conn)).trimmed())};
+  // The temporary files of a reader's query are bounded as on SQLite. Only a superuser may set
+  // this; under another role the database's own setting holds (README: ALTER ROLE … SET).
+  if (role == Role::Reader)
+    PQclear(PQexec(conn, QStringLiteral("SET temp_file_limit = '%1kB'")
+                             .arg(queryTempBytes() / 1024)
+                             .toUtf8()
+                             .constData()));
   if (Status s = connection->exec(setUp(role)); !s) return Error{s.error()};
   return connection;
 }
@@ -189,6 +197,8 @@ QString Connection::failure(const PGresult* rows) const {
              key.match(detail).captured(1));
   }
   if (code.startsWith("23")) return QStringLiteral("保存失败：不符合数据约束（%1）").arg(message);
+  if (code == "53400" && message.contains(QStringLiteral("temp_file_limit")))
+    return tempLimitMessage();
   if (code == "53200" || code == "54000" || code == "54001")
     return QStringLiteral("服务器内存不足，请缩小查询范围");
   return QStringLiteral("数据库错误：%1").arg(message);

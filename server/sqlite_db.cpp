@@ -6,7 +6,9 @@
 #include <QWaitCondition>
 #include <utility>
 
-#include "schema/values.h"
+#include "server/sqlite_functions.h"
+#include "server/sqlite_temp_limit.h"
+#include "server/storage.h"
 
 namespace server::sqlite {
 
@@ -25,6 +27,8 @@ constexpr std::pair<int, int> kLimits[] = {
     {SQLITE_LIMIT_VARIABLE_NUMBER, 999},
     {SQLITE_LIMIT_FUNCTION_ARG, 32},
     {SQLITE_LIMIT_ATTACHED, 0},
+    // LIKE and GLOB take time in proportion to text × pattern: a pattern is a few words.
+    {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000},
 };
 // SQLite's heap across all connections: above the soft limit it gives back cache memory; at
 // the hard limit an allocation fails and the statement ends with an error.
@@ -35,6 +39,7 @@ void limitProcess() {
   static const bool done = [] {
     sqlite3_soft_heap_limit64(kSoftHeapBytes);
     sqlite3_hard_heap_limit64(kHardHeapBytes);
+    installTempLimit();
     return true;
   }();
   Q_UNUSED(done);
@@ -77,23 +82,6 @@ class WriteTurns {
   quint64 serving_ = 0;
   QSet<quint64> abandoned_;
 };
-
-// strim(x): schema::trim of the value as text; null stays null.
-void strim(sqlite3_context* context, int, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-    sqlite3_result_null(context);
-    return;
-  }
-  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-  const int bytes = sqlite3_value_bytes(argv[0]);
-  // Bytes up to 32 are single characters in UTF-8, so untouched ends need no decoding.
-  if (bytes == 0 || (quint8(text[0]) > 32 && quint8(text[bytes - 1]) > 32)) {
-    sqlite3_result_text(context, text, bytes, SQLITE_TRANSIENT);
-    return;
-  }
-  const QByteArray trimmed = schema::trim(QString::fromUtf8(text, bytes)).toUtf8();
-  sqlite3_result_text(context, trimmed.constData(), int(trimmed.size()), SQLITE_TRANSIENT);
-}
 
 }  // namespace
 
@@ -171,8 +159,7 @@ Result<Handle> Handle::open(const QString& path, Mode mode) {
   // No SQL text may touch the file's structure or run schema code it does not trust.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-  sqlite3_create_function_v2(db, "strim", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
-                             nullptr, strim, nullptr, nullptr, nullptr);
+  registerFunctions(db);
   if (mode == Mode::ReadOnly) {
     if (Status s = handle.exec(QStringLiteral("PRAGMA query_only=1")); !s) return Error{s.error()};
   }
@@ -217,6 +204,9 @@ QString Handle::failure() const {
       return QStringLiteral("查询时间过长，已中止");
     case SQLITE_TOOBIG:
       return QStringLiteral("数据过大：单个值不能超过 %1 KiB").arg(kMaxBuiltValueBytes / 1024);
+    case SQLITE_FULL:
+      if (takeTempLimitHit()) return tempLimitMessage();
+      return QStringLiteral("服务器磁盘已满：%1").arg(message);
     case SQLITE_NOMEM:
       return QStringLiteral("服务器内存不足，请缩小查询范围");
     case SQLITE_CONSTRAINT:

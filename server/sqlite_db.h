@@ -43,7 +43,8 @@ class Handle {
   enum class Mode { ReadWrite, ReadOnly };
 
   // Opens (creating it in ReadWrite mode) the database file, with a busy timeout for other
-  // processes, limits on what one statement may build, and the function strim(x) registered.
+  // processes, limits on what one statement may build and the temporary files it may write,
+  // and the server's SQL functions registered (sqlite_functions.h).
   // A ReadOnly handle is also `query_only`.
   static Result<Handle> open(const QString& path, Mode mode);
 

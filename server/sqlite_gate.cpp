@@ -43,15 +43,15 @@ bool isAggregate(const char* function) {
 // functions of the system's own texts and of an administrator's ad-hoc queries, and strim.
 // Everything else is refused: functions that reveal or touch the process or the file
 // (fts3_tokenizer, load_extension, sqlite_*), build large values on request (zeroblob,
-// randomblob), or read other structures (json, the rest).
+// randomblob, printf and format with a width), or read other structures (json, the rest).
 bool isAllowedFunction(const char* function) {
   static const QSet<QByteArray> allowed = [] {
     QSet<QByteArray> names;
     for (const char* name :
          {// text
           "strim", "trim", "ltrim", "rtrim", "length", "octet_length", "substr", "substring",
-          "upper", "lower", "replace", "instr", "like", "glob", "printf", "format", "concat",
-          "concat_ws", "char", "unicode", "hex", "quote", "soundex",
+          "upper", "lower", "replace", "instr", "like", "glob", "concat", "concat_ws", "char",
+          "unicode", "hex", "quote", "soundex",
           // values and numbers
           "abs", "round", "coalesce", "ifnull", "nullif", "iif", "typeof", "min", "max", "sign",
           "random", "likely", "unlikely", "likelihood", "ceil", "ceiling", "floor", "trunc", "mod",

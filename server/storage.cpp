@@ -1,5 +1,6 @@
 #include "server/storage.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "server/copy.h"
@@ -58,6 +59,17 @@ TableRead tableRead(const schema::Table& table, const QString& personCondition) 
   if (found == made.end())
     found = made.insert({&table, personCondition}, composeTableRead(table, personCondition));
   return *found;
+}
+
+namespace {
+std::atomic<qint64> tempBytes = 512ll * 1024 * 1024;
+}  // namespace
+
+qint64 queryTempBytes() { return tempBytes; }
+void setQueryTempBytes(qint64 bytes) { tempBytes = bytes; }
+QString tempLimitMessage() {
+  return QStringLiteral("查询所需的临时空间超过 %1 MiB，请缩小查询范围")
+      .arg(queryTempBytes() / (1024 * 1024));
 }
 
 bool isPostgres(const QString& location) {

@@ -171,6 +171,12 @@ struct StorageOptions {
   int pgConnections = 16;
 };
 
+// The temporary files one query may write (sorting, grouping), on every storage of the
+// process: beyond it the query is refused with a message. Set once, before storages open.
+qint64 queryTempBytes();
+void setQueryTempBytes(qint64 bytes);
+QString tempLimitMessage();
+
 // True when `location` names a PostgreSQL database: a postgresql:// or postgres:// URL, or a
 // connection string of key=value words (libpq fills in what is missing from the PG*
 // environment variables). Anything else is the path of an SQLite file.

@@ -1,6 +1,6 @@
 // The server's SQL pieces on their own: the SQLite schema, the indexed person-key condition,
-// the reading of a text's leading keywords, marks and calls, packet column names, and which
-// locations name PostgreSQL.
+// the reading of a text's leading keywords, marks and calls, packet column names, which
+// locations name PostgreSQL, and the server's own text functions.
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,6 +32,9 @@ class ServerSqlTest : public QObject {
   void calledFunctionsAreFound();
   void locationsPickTheStorage_data();
   void locationsPickTheStorage();
+  void textFunctionsAsSqlitesOwn_data();
+  void textFunctionsAsSqlitesOwn();
+  void textFunctionsTakeLinearTime();
 
  private:
   QTemporaryDir dir_;
@@ -230,6 +233,67 @@ void ServerSqlTest::locationsPickTheStorage() {
   const QString shown = server::describeLocation(location);
   if (!described.isEmpty()) QCOMPARE(shown, described);
   QVERIFY2(!shown.contains(u"secret"), qPrintable(shown));
+}
+
+namespace {
+
+// The value of `expression` as text (type and value), on `db`.
+QString evaluate(sqlite3* db, const QString& expression) {
+  sqlite3_stmt* statement = nullptr;
+  const QByteArray sql = (QStringLiteral("select typeof(x) || ':' || quote(x) from (select ") +
+                          expression + QStringLiteral(" as x)"))
+                             .toUtf8();
+  if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
+    return QStringLiteral("error");
+  QString out =
+      sqlite3_step(statement) == SQLITE_ROW
+          ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)))
+          : QStringLiteral("error");
+  sqlite3_finalize(statement);
+  return out;
+}
+
+}  // namespace
+
+void ServerSqlTest::textFunctionsAsSqlitesOwn_data() {
+  QTest::addColumn<QString>("expression");
+  for (const char* e :
+       {"instr('abcabc', 'ca')",     "instr('甲乙丙乙', '乙')", "instr('abc', '')",
+        "instr('abc', 'x')",         "instr(NULL, 'a')",        "instr('a', NULL)",
+        "instr(12345, 34)",          "instr(x'010203', x'03')", "instr('ab', 'abc')",
+        "replace('aaa', 'a', 'bb')", "replace('abc', '', 'x')", "replace(5, '', 'x')",
+        "replace('abc', 'b', NULL)", "replace(NULL, 'b', 'c')", "replace('甲乙甲', '甲', '')",
+        "replace(1212, 2, 3)",       "trim('xxhixx', 'x')",     "ltrim('xyhix', 'yx')",
+        "rtrim('xhixy', 'yx')",      "trim('甲乙甲', '甲')",    "trim('aaa', 'a')",
+        "trim('abc', '')",           "trim(NULL, 'a')",         "trim('a', NULL)",
+        "ltrim(1200, '1')",          "rtrim(1200, '0')"})
+    QTest::newRow(e) << QString::fromUtf8(e);
+}
+
+// Where the server replaces one of SQLite's functions, the results are SQLite's own.
+void ServerSqlTest::textFunctionsAsSqlitesOwn() {
+  QFETCH(QString, expression);
+  Result<sqlite::Handle> ours = sqlite::Handle::open(path_, sqlite::Handle::Mode::ReadOnly);
+  QVERIFY(ours.ok());
+  sqlite3* plain = nullptr;
+  QCOMPARE(sqlite3_open_v2(":memory:", &plain, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  const QString expected = evaluate(plain, expression);
+  sqlite3_close(plain);
+  QCOMPARE(evaluate(ours->get(), expression), expected);
+}
+
+// Texts of megabytes whose naive search would take minutes: answered at once.
+void ServerSqlTest::textFunctionsTakeLinearTime() {
+  Result<sqlite::Handle> db = sqlite::Handle::open(path_, sqlite::Handle::Mode::ReadOnly);
+  QVERIFY(db.ok());
+  Result<sqlite::Statement> statement = db->prepare(
+      QStringLiteral("select instr(?1, ?2), length(replace(?1, ?2, 'x')), length(trim(?1, ?2))"));
+  QVERIFY(statement.ok());
+  statement->bindAll({QString(2'000'000, u'a'), QString(1'000'000, u'a') + u'b'});
+  QCOMPARE(sqlite3_step(statement->get()), SQLITE_ROW);
+  QCOMPARE(statement->column(0), QVariant(qint64(0)));
+  QCOMPARE(statement->column(1), QVariant(qint64(2'000'000)));
+  QCOMPARE(statement->column(2), QVariant(qint64(0)));
 }
 
 QTEST_GUILESS_MAIN(ServerSqlTest)
