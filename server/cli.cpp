@@ -109,6 +109,15 @@ const QList<ValueOption>& valueOptions() {
        [](const QString& v, Command& c) {
          return parseCount(v, 1 << 20, &c.serve.storage.mmapMiB, true);
        }},
+      {QLatin1StringView("--temp-mb"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseCount(v, 1 << 20, &c.serve.tempMiB); }},
+      {QLatin1StringView("--log-file"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) {
+         c.serve.logFile = v;
+         return ok();
+       }},
       {QLatin1StringView("--pg-connections"),
        {Kind::Serve},
        [](const QString& v, Command& c) {
@@ -247,7 +256,7 @@ QString usage() {
       "                   [--tls-cert FILE --tls-key FILE] [--insecure]\n"
       "                   [--signin-timeout S] [--stall-timeout S] [--idle-timeout S]\n"
       "                   [--max-per-address N] [--throttle S] [--cache-mb N] [--mmap-mb N]\n"
-      "                   [--pg-connections N]\n"
+      "                   [--pg-connections N] [--temp-mb N] [--log-file FILE]\n"
       "      serve clients (defaults: --db staffinfo.db, --listen 127.0.0.1:7070;\n"
       "      port 0 picks a free port). Off loopback the wire must run in TLS: give the\n"
       "      certificate and key (PEM), or --insecure to serve plain TCP anyway.\n"
@@ -259,6 +268,8 @@ QString usage() {
       "      cache of --cache-mb (16) MiB and maps up to --mmap-mb (4096; 0: none) MiB of the\n"
       "      file, shared by all connections. On PostgreSQL the server holds at most\n"
       "      --pg-connections (16) database connections of each kind, shared by its clients.\n"
+      "      One query may write at most --temp-mb (512) MiB of temporary files. The log goes\n"
+      "      to standard error, or to --log-file, renamed FILE.1 … FILE.3 as it passes 16 MiB.\n"
       "  staffinfo-server add-account --db DB ID NAME ROLE\n"
       "      create or overwrite an account and its info row; the password is read as one\n"
       "      line from standard input; ROLE: 0 超级管理员, 1 管理员, 2 普通用户\n"

@@ -16,6 +16,7 @@ namespace server {
 namespace {
 
 constexpr int kWriteTimeoutMs = 60000;
+const QString kConnected = QStringLiteral("connected");
 
 QString peerOf(const QTcpSocket& socket) {
   return socket.peerAddress().toString() + u':' + QString::number(socket.peerPort());
@@ -38,12 +39,13 @@ bool send(QTcpSocket& socket, QByteArray frame) {
 class Conversation {
  public:
   Conversation(QTcpSocket& socket, Session& session, const ServeOptions& options,
-               const QDeadlineTimer& signInDeadline, QString peer)
+               const QDeadlineTimer& signInDeadline, QString peer, QString address)
       : socket_(socket),
         session_(session),
         options_(options),
         signInDeadline_(signInDeadline),
-        peer_(std::move(peer)) {}
+        peer_(std::move(peer)),
+        address_(std::move(address)) {}
 
   // Whether the client sent anything: a connection that closes without a byte (a readiness
   // probe, a port scan) leaves no line in the log.
@@ -90,7 +92,8 @@ class Conversation {
 
   QString nextRequest() {
     if (QString ended = await(1, options_.idleTimeoutMs); !ended.isEmpty()) return ended;
-    if (!std::exchange(heard_, true)) logLine(peer_ + QStringLiteral(" connected"));
+    if (!std::exchange(heard_, true))
+      logClient(address_, kConnected, peer_ + QStringLiteral(" connected"));
     if (QString ended = await(4, options_.stallTimeoutMs); !ended.isEmpty()) return ended;
     const quint32 length = qFromBigEndian<quint32>(socket_.peek(4).constData());
     const quint32 most =
@@ -135,6 +138,7 @@ class Conversation {
   const ServeOptions& options_;
   const QDeadlineTimer& signInDeadline_;
   QString peer_;
+  QString address_;
   bool heard_ = false;
 };
 
@@ -158,6 +162,7 @@ void serveConnection(qintptr descriptor, const ConnectionContext& context) {
   // Never more buffered than the largest request, whatever a client sends ahead.
   socket->setReadBufferSize(limits::kMaxRequestBytes + 8);
   const QString peer = peerOf(*socket);
+  const QString address = socket->peerAddress().toString();
 
   QString reason;
   bool heard = true;
@@ -166,33 +171,37 @@ void serveConnection(qintptr descriptor, const ConnectionContext& context) {
     tls->startServerEncryption();
     if (!tls->waitForEncrypted(int(qMax<qint64>(signInDeadline.remainingTime(), 1))))
       reason = QStringLiteral("TLS handshake failed: %1").arg(tls->errorString());
-    if (!reason.isEmpty()) logLine(peer + QStringLiteral(" connected"));
+    if (!reason.isEmpty()) logClient(address, kConnected, peer + QStringLiteral(" connected"));
   }
   if (reason.isEmpty()) {
     Result<std::unique_ptr<Storage>> storage =
         openStorage(context.location, context.options.storage);
     if (!storage) {
       reason = storage.error();
-      logLine(peer + QStringLiteral(" connected"));
+      logClient(address, kConnected, peer + QStringLiteral(" connected"));
       send(*socket, errorFrame(reason));
     } else {
       QTcpSocket& out = *socket;
-      Session session(**storage, peer, socket->peerAddress().toString(), *context.throttle,
+      Session session(**storage, peer, address, *context.throttle,
                       [&out](const QByteArray& frame) { return send(out, frame); });
-      Conversation conversation(*socket, session, context.options, signInDeadline, peer);
+      Conversation conversation(*socket, session, context.options, signInDeadline, peer, address);
       reason = conversation.run();
       heard = conversation.heard();
     }
   }
   socket->disconnectFromHost();
   if (socket->state() != QAbstractSocket::UnconnectedState) socket->waitForDisconnected(1000);
-  if (heard) logLine(QStringLiteral("%1 disconnected (%2)").arg(peer, reason));
+  if (heard)
+    logClient(address,
+              reason == u"goodbye" ? QStringLiteral("goodbye") : QStringLiteral("disconnected"),
+              QStringLiteral("%1 disconnected (%2)").arg(peer, reason));
 }
 
 void refuseConnection(qintptr descriptor, const QString& reason, bool tls) {
   QTcpSocket socket;
   if (!socket.setSocketDescriptor(descriptor)) return;
-  logLine(QStringLiteral("%1 refused: %2").arg(peerOf(socket), reason));
+  logClient(socket.peerAddress().toString(), QStringLiteral("refused"),
+            QStringLiteral("%1 refused: %2").arg(peerOf(socket), reason));
   // Over TLS a reason could only be given after a handshake, which the accepting thread does
   // not wait for: the connection is just closed.
   if (!tls) {

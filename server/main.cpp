@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -38,6 +39,13 @@ void raiseOpenFileLimit() {
 
 int serve(const Command& command) {
   raiseOpenFileLimit();
+  setQueryTempBytes(qint64(command.serve.tempMiB) * 1024 * 1024);
+  if (!command.serve.logFile.isEmpty())
+    if (Status s = logToFile(command.serve.logFile); !s) return fail(s.error());
+  // Summaries of clients' repeated lines go out once their minute is over.
+  QTimer summaries;
+  QObject::connect(&summaries, &QTimer::timeout, [] { flushLogSummaries(); });
+  summaries.start(5000);
   // A client that vanishes while its reply is being written must not end the server.
   std::signal(SIGPIPE, SIG_IGN);
   std::optional<QSslConfiguration> tls;

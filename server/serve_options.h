@@ -24,6 +24,10 @@ struct ServeOptions {
   QString tlsKey;
   // Plain TCP on an address other than loopback, accepted only when asked for.
   bool insecure = false;
+  // The temporary files one query may write, in MiB.
+  int tempMiB = 512;
+  // Where the log goes; empty: standard error.
+  QString logFile;
   // Each connection's storage: its page cache and file mapping.
   StorageOptions storage;
 };

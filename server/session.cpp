@@ -4,9 +4,11 @@
 #include "protocol/packet_stream.h"
 #include "schema/values.h"
 #include "server/accounts.h"
+#include "server/drawn_numbers.h"
 #include "server/log.h"
 #include "server/password.h"
 #include "server/request_limits.h"
+#include "server/write_budget.h"
 #include "server/write_plan.h"
 
 namespace server {
@@ -44,6 +46,21 @@ class FrameSink final : public RowSink {
   bool lost_ = false;
 };
 
+// Rows one person may have in each history table: far more than a career holds.
+constexpr qint64 kMostHistoryRows = 200;
+
+// What an apply writes, for the account's write budget: at most the bytes of its values.
+qint64 writtenBytes(const QList<TableWrite>& writes) {
+  qint64 bytes = 0;
+  for (const TableWrite& write : writes)
+    for (const RowWrite& row : write.rows) {
+      bytes += 16;
+      for (const auto& [column, value] : row.values)
+        bytes += value.typeId() == QMetaType::QString ? value.toString().size() * 3 : 8;
+    }
+  return bytes;
+}
+
 const char* outcomeText(protocol::SignInOutcome outcome) {
   switch (outcome) {
     case protocol::SignInOutcome::SignedIn:
@@ -75,9 +92,14 @@ Session::Session(Storage& storage, QString peer, QString address, SignInThrottle
       peer_(std::move(peer)),
       address_(std::move(address)),
       throttle_(throttle),
-      send_(std::move(send)) {}
+      send_(std::move(send)),
+      token_(DrawnNumbers::newSession()) {}
 
-void Session::log(const QString& text) const { logLine(peer_ + u' ' + text); }
+Session::~Session() { DrawnNumbers::shared().release(token_); }
+
+void Session::log(const QString& kind, const QString& text) const {
+  logClient(address_, kind, peer_ + u' ' + text);
+}
 
 Session::Reply Session::handle(const QCborMap& request) {
   if (!greeted_) return hello(request);
@@ -87,14 +109,22 @@ Session::Reply Session::handle(const QCborMap& request) {
     reply.goodbye = true;
     return reply;
   }
-  if (op == protocol::op::kSignIn) return {signIn(protocol::SignInRequest::fromCbor(request))};
+  QString malformed;
+  if (op == protocol::op::kSignIn) {
+    const std::optional<protocol::SignInRequest> signInRequest =
+        protocol::SignInRequest::fromCbor(request, &malformed);
+    return {signInRequest ? signIn(*signInRequest) : errorReply(malformed)};
+  }
   if (!user_) return {errorReply(QStringLiteral("请先登录"))};
   if (Status s = followAccount(); !s) return {errorReply(s.error())};
 
   QCborMap reply;
   if (op == protocol::op::kOpen) {
+    const std::optional<protocol::OpenRequest> openRequest =
+        protocol::OpenRequest::fromCbor(request, &malformed);
+    if (!openRequest) return {errorReply(malformed)};
     FrameSink frames(send_);
-    const Status read = open(protocol::OpenRequest::fromCbor(request), frames);
+    const Status read = open(*openRequest, frames);
     if (read) return Reply::sent(!frames.finish());
     if (frames.lost()) return Reply::sent(true);
     // Also the last frame of a reply whose first frames went out: the client drops them.
@@ -103,29 +133,31 @@ Session::Reply Session::handle(const QCborMap& request) {
     const Result<QList<qint64>> inserted = apply(request);
     reply = inserted ? protocol::ApplyReply{*inserted}.toCbor() : errorReply(inserted.error());
   } else if (op == protocol::op::kDraw) {
-    const Result<qint64> value = draw(protocol::DrawRequest::fromCbor(request));
+    const std::optional<protocol::DrawRequest> drawRequest =
+        protocol::DrawRequest::fromCbor(request, &malformed);
+    const Result<qint64> value = drawRequest ? draw(*drawRequest) : Error{malformed};
     reply = value ? protocol::DrawReply{*value}.toCbor() : errorReply(value.error());
   } else {
     // What the client named is neither echoed nor logged: it is not an op.
-    log(QStringLiteral("unknown request refused"));
+    log(QStringLiteral("unknown"), QStringLiteral("unknown request refused"));
     return {errorReply(QStringLiteral("未知的请求"))};
   }
   if (const std::optional<QString> error = protocol::replyError(reply))
-    log(QStringLiteral("%1 refused: %2").arg(op, clipped(*error, 300)));
+    log(QStringLiteral("refused"), QStringLiteral("%1 refused: %2").arg(op, clipped(*error, 300)));
   return {reply};
 }
 
 Session::Reply Session::hello(const QCborMap& request) {
   QString refusal;
-  const protocol::Hello hello = protocol::Hello::fromCbor(request);
+  const std::optional<protocol::Hello> hello = protocol::Hello::fromCbor(request, &refusal);
   if (protocol::opOf(request) != protocol::op::kHello)
     refusal = QStringLiteral("连接须以 hello 开始");
-  else if (hello.object != protocol::kServerObject)
-    refusal = QStringLiteral("服务器对象不存在：%1").arg(clipped(hello.object));
-  else if (hello.version != protocol::kVersion)
-    refusal = QStringLiteral("协议版本不受支持：%1").arg(hello.version);
+  else if (hello && hello->object != protocol::kServerObject)
+    refusal = QStringLiteral("服务器对象不存在：%1").arg(clipped(hello->object));
+  else if (hello && hello->version != protocol::kVersion)
+    refusal = QStringLiteral("协议版本不受支持：%1").arg(hello->version);
   if (!refusal.isEmpty()) {
-    log(QStringLiteral("hello refused: %1").arg(refusal));
+    log(QStringLiteral("hello"), QStringLiteral("hello refused: %1").arg(refusal));
     return {errorReply(refusal), true};
   }
   greeted_ = true;
@@ -138,13 +170,14 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
   const QString id = schema::trim(request.id);
   if (const qint64 waitMs = throttle_.waitFor(id, address_); waitMs > 0) {
     const qint64 seconds = (waitMs + 999) / 1000;
-    log(QStringLiteral("sign-in %1 throttled: %2 s to wait")
-            .arg(clipped(id), QString::number(seconds)));
+    log(QStringLiteral("sign-in throttled"), QStringLiteral("sign-in %1 throttled: %2 s to wait")
+                                                 .arg(clipped(id), QString::number(seconds)));
     return errorReply(QStringLiteral("登录失败次数过多，请 %1 秒后再试").arg(seconds));
   }
   const Result<std::optional<Account>> account = storage_.findAccount(id);
   if (!account) {
-    log(QStringLiteral("sign-in %1 failed: %2").arg(clipped(id), account.error()));
+    log(QStringLiteral("sign-in failed"),
+        QStringLiteral("sign-in %1 failed: %2").arg(clipped(id), account.error()));
     return errorReply(account.error());
   }
   protocol::SignInReply reply;
@@ -163,7 +196,8 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
     throttle_.succeeded(id, address_);
   else if (reply.outcome != protocol::SignInOutcome::NoValidRole)
     throttle_.failed(id, address_);
-  log(QStringLiteral("sign-in %1 %2%3")
+  log(QString::fromLatin1(user_ ? "sign-in" : "sign-in refused"),
+      QStringLiteral("sign-in %1 %2%3")
           .arg(clipped(id), QLatin1StringView(outcomeText(reply.outcome)),
                user_ ? QStringLiteral(", role %1").arg(user_->role) : QString()));
   return reply.toCbor();
@@ -177,11 +211,13 @@ Status Session::followAccount() {
   seenGeneration_ = generation;
   const std::optional<int> role = *account ? access::roleOf((*account)->role) : std::nullopt;
   if (!role) {
-    log(QStringLiteral("%1 signed out: account deleted or without a valid role").arg(user_->id));
+    log(QStringLiteral("account"),
+        QStringLiteral("%1 signed out: account deleted or without a valid role").arg(user_->id));
     user_.reset();
     return Error{QStringLiteral("该账户已被删除或权限已失效，请重新登录")};
   }
-  if (*role != user_->role) log(QStringLiteral("%1 now has role %2").arg(user_->id).arg(*role));
+  if (*role != user_->role)
+    log(QStringLiteral("account"), QStringLiteral("%1 now has role %2").arg(user_->id).arg(*role));
   user_->role = *role;
   return ok();
 }
@@ -215,11 +251,11 @@ Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
 }
 
 Result<QList<qint64>> Session::apply(const QCborMap& message) {
+  if (const std::optional<QString> refusal = limits::checkApply(message)) return Error{*refusal};
   QString malformed;
   const std::optional<protocol::ApplyRequest> request =
       protocol::ApplyRequest::fromCbor(message, &malformed);
   if (!request) return Error{malformed};
-  if (const std::optional<QString> refusal = limits::checkApply(*request)) return Error{*refusal};
   QList<TableWrite> writes;
   for (const protocol::ApplyPart& part : request->parts) {
     Result<Target> where = target(part.source);
@@ -230,15 +266,41 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
     if (Status s = hashPasswords(*where->table, *rows); !s) return Error{s.error()};
     writes.append({where->table, std::move(*rows)});
   }
-  Result<QList<qint64>> inserted =
-      storage_.apply(writes, access::owner(*user_), access::rowCheck(*user_, storage_));
+  if (!WriteBudget::shared().take(
+          user_->id,
+          user_->role == access::kPerson ? WriteBudget::kPerson : WriteBudget::kAdministrator,
+          writtenBytes(writes)))
+    return Error{QStringLiteral("短时间内保存的数据过多，请稍后再试")};
+  const RowCheck mayWrite = access::rowCheck(*user_, storage_);
+  const auto check = [&](const schema::Table& table, const RowWrite& row,
+                         const ColumnValues& stored) -> Status {
+    if (Status s = mayWrite(table, row, stored); !s) return s;
+    if (!table.isHistory()) return ok();
+    const QVariant* number = valueOf(row.values, u"id_num");
+    if (number && !DrawnNumbers::shared().mayUse(table.name, number->toLongLong(), token_))
+      return Error{QStringLiteral("%1的序号 %2 已由其他用户取得，请重新添加该行")
+                       .arg(table.caption, QString::number(number->toLongLong()))};
+    const QVariant* id = valueOf(row.values, u"id");
+    if (!id) return ok();
+    Result<qint64> rows = storage_.countRows(table, QStringLiteral("id"), *id);
+    if (!rows) return Error{rows.error()};
+    if (*rows >= kMostHistoryRows)
+      return Error{QStringLiteral("每人的%1最多 %2 行").arg(table.caption).arg(kMostHistoryRows)};
+    return ok();
+  };
+  Result<QList<qint64>> inserted = storage_.apply(writes, access::owner(*user_), check);
   if (!inserted) return inserted;
 
   for (const TableWrite& write : writes) {
+    if (write.table->isHistory())
+      for (const RowWrite& row : write.rows)
+        if (const QVariant* number = valueOf(row.values, u"id_num"))
+          DrawnNumbers::shared().used(write.table->name, number->toLongLong());
     if (write.table->name == schema::kAccounts) accountsChanged();
     int counts[3] = {};
     for (const RowWrite& row : write.rows) ++counts[int(row.kind)];
-    log(QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")
+    log(QStringLiteral("apply"),
+        QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")
             .arg(write.table->name, clipped(user_->id), QString::number(counts[int(Kind::Insert)]),
                  QString::number(counts[int(Kind::Update)]),
                  QString::number(counts[int(Kind::Delete)])));
@@ -250,7 +312,10 @@ Result<qint64> Session::draw(const protocol::DrawRequest& request) {
   const schema::Table* table = schema::table(request.table);
   if (!table || !table->isHistory())
     return Error{QStringLiteral("不能为 %1 取序号：它不是记录表").arg(clipped(request.table))};
-  return storage_.draw(*table);
+  Result<qint64> number = storage_.draw(*table);
+  if (number && !DrawnNumbers::shared().hold(table->name, *number, token_))
+    return Error{QStringLiteral("已取得的序号过多，请先保存后再添加")};
+  return number;
 }
 
 }  // namespace server

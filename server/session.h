@@ -23,6 +23,9 @@ class Session {
 
   // `peer` names the client in the log; failed sign-ins from `address` are throttled.
   Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle, Send send);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   // The frame that answers a request, or none when the reply went out through `send`.
   struct Reply {
@@ -58,7 +61,8 @@ class Session {
   Result<QList<qint64>> apply(const QCborMap& request);
   Result<qint64> draw(const protocol::DrawRequest& request);
   Result<Target> target(const protocol::OpenRequest& source);
-  void log(const QString& text) const;
+  // A line about this client, summarised with others of its `kind` when they come too often.
+  void log(const QString& kind, const QString& text) const;
 
   Storage& storage_;
   QString peer_;
@@ -68,6 +72,7 @@ class Session {
   bool greeted_ = false;
   std::optional<User> user_;
   quint64 seenGeneration_ = 0;  // accountsGeneration() when the account was last read
+  const quint64 token_;         // holds the history numbers this session draws
 };
 
 }  // namespace server

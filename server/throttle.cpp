@@ -17,7 +17,13 @@ qint64 SignInThrottle::waitFor(const QString& account, const QString& address) {
   const auto own = addresses_.constFind(address);
   if (own == addresses_.cend() || now - own->lastFailure > kForgetMs) return 0;
   const auto shared = accounts_.constFind(account);
-  return std::max(left(&*own, now), shared == accounts_.cend() ? 0 : left(&*shared, now));
+  qint64 accountWait = shared == accounts_.cend() ? 0 : left(&*shared, now);
+  // Within its free failures an address waits for the account at most kHonestWaitMs after its
+  // own last failure.
+  if (own->failures <= kFreeFailures)
+    accountWait =
+        std::min(accountWait, std::max<qint64>(0, own->lastFailure + kHonestWaitMs - now));
+  return std::max(left(&*own, now), accountWait);
 }
 
 void SignInThrottle::fail(QHash<QString, Entry>& entries, const QString& key, qint64 now) {

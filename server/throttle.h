@@ -10,8 +10,9 @@
 // wait a delay that doubles up to a cap, and failures are forgotten after a quiet while, so
 // nobody is locked out for good. An attempt that must still wait is refused at once, before
 // any password is hashed, so guessers take no hashing slots from other sign-ins. An address
-// that has not failed itself is never held back by failures on the account from elsewhere:
-// guessing an administrator's password cannot keep the administrator out.
+// that has not failed itself is never held back by failures on the account from elsewhere, and
+// one with only a few failures of its own for seconds at most: guessing an administrator's
+// password cannot keep the administrator out.
 namespace server {
 
 class SignInThrottle {
@@ -26,6 +27,10 @@ class SignInThrottle {
   void succeeded(const QString& account, const QString& address);
 
   static constexpr int kFreeFailures = 3;
+  // The longest an address within its free failures waits, after its own last failure, for
+  // failures on the account from elsewhere: a typo of the real user never costs more than this,
+  // whatever others guess.
+  static constexpr qint64 kHonestWaitMs = 2000;
   static constexpr int kMaxDoublings = 7;  // the delay stops growing at 128 × the first
   static constexpr qint64 kForgetMs = 15 * 60 * 1000;
   static constexpr qsizetype kMaxEntries = 20000;

@@ -1,11 +1,13 @@
 // What a client cannot do to the server: hold connections without signing in or by stalling,
-// take every place from one address, make a request cost unbounded memory, guess passwords at
-// full speed, or write lines of its own into the log.
+// take every place from one address, make a request cost unbounded memory, temporary files or
+// time, fill the database with one person's rows, guess passwords at full speed or keep an
+// honest user out by guessing, or write lines of its own (or too many) into the log.
 #include <QCborStreamWriter>
 #include <QtEndian>
 #include <QtTest>
 
 #include "protocol/frame.h"
+#include "schema/queries.h"
 #include "tests/server/requests.h"
 
 using namespace requests;
@@ -95,8 +97,12 @@ class ServerLimitsTest : public QObject {
   void oversizedRequestsAreRefused_data();
   void oversizedRequestsAreRefused();
   void memoryStaysBounded();
+  void temporaryFilesAreBounded();
+  void onePersonsRowsAreBounded();
   void guessesAreThrottled();
+  void honestTypoIsNotHeldByGuesses();
   void clientTextCannotForgeLogLines();
+  void repeatedLinesAreSummarised();
 
  private:
   std::unique_ptr<TestServer> server_;   // short timeouts, few places per address
@@ -198,10 +204,10 @@ void ServerLimitsTest::oversizedRequestsAreRefused_data() {
       << (header(17u * 1024 * 1024) + QByteArray(64, 'x')) << "请求过大（" << true;
   QTest::newRow("zeroblob") << select(QStringLiteral("select zeroblob(500000000) as z"))
                             << "不允许使用函数 zeroblob" << false;
-  // printf gives null rather than build a value past the limit.
+  // A width makes printf build its value a character at a time, past any time limit.
   QTest::newRow("printf padding") << select(QStringLiteral(
-                                         "select printf('%.*c', 500000000, 'x') as p"))
-                                  << QString() << false;
+                                         "select printf('%.*c', 2147483647, 'x') as p"))
+                                  << "不允许使用函数 printf" << false;
   QTest::newRow("recursive doubling")
       << select(QStringLiteral("with recursive r(x) as (select 'x' union all "
                                "select x || x from r) select length(x) as n from r"))
@@ -235,6 +241,57 @@ void ServerLimitsTest::memoryStaysBounded() {
                           .arg(baselineKb_ / 1024)));
 }
 
+// A grouping whose sort spills past the bound is refused with a message, and the server goes on.
+void ServerLimitsTest::temporaryFilesAreBounded() {
+  TestServer small(QString(), {"--cache-mb", "1", "--temp-mb", "2"});
+  QVERIFY2(small.running(), qPrintable(small.log()));
+  QVERIFY(small.addAccount(kAdmin, QStringLiteral("管理员"), 0, kPassword));
+  small.sql(
+      QStringLiteral("insert into info(id, name) select 'P' || x, 'N' || x from "
+                     "(with recursive n(x) as (select 1 union all select x + 1 from n "
+                     "where x < 600) select x from n)"));
+  std::unique_ptr<WireClient> admin = signedIn(small, kAdmin, kPassword);
+  QVERIFY(admin);
+  const Answer<protocol::Packet> sorted = admin->select(QStringLiteral(
+      "select a.id || b.id || a.name || b.name as k, count(*) as n from info a, info b "
+      "group by k order by k desc"));
+  QCOMPARE(sorted.error, QStringLiteral("查询所需的临时空间超过 2 MiB，请缩小查询范围"));
+  QVERIFY(admin->open(provider(QStringLiteral("DataSetProvider_count"))).ok());
+}
+
+// An ordinary user's history table holds at most 200 of its rows, and its writes come from a
+// budget: a loop of saves is told to wait long before it has written megabytes.
+void ServerLimitsTest::onePersonsRowsAreBounded() {
+  const QString person = QStringLiteral("220000000000000002");
+  QVERIFY(relaxed_->addAccount(person, QStringLiteral("本人"), 2, QStringLiteral("p")));
+  std::unique_ptr<WireClient> me = signedIn(*relaxed_, person, QStringLiteral("p"));
+  QVERIFY(me);
+  const protocol::OpenRequest own = command(schema::queries::history(u"shgx").writeBack, {person});
+  const auto rows = [&](int count) {
+    QList<protocol::Change> changes;
+    for (int i = 0; i < count; ++i)
+      changes << insert({{"id_num", *me->draw(QStringLiteral("shgx"))}, {"id", person}});
+    return me->apply(apply(own, changes));
+  };
+  QVERIFY(rows(200).ok());
+  QCOMPARE(rows(1).error, QStringLiteral("每人的社会关系最多 200 行"));
+
+  const qint64 rid =
+      relaxed_->sql(QStringLiteral("select rid from shgx where id=? order by rid"), {person})
+          .value(0)
+          .value(0)
+          .toLongLong();
+  QString refusal;
+  int saves = 0;
+  for (; saves < 2000 && refusal.isEmpty(); ++saves) {
+    const Answer<protocol::ApplyReply> saved = me->apply(
+        apply(own, {update(rid, {}, {{"gzdw", QString(1000, QChar(u'a' + saves % 26))}})}));
+    refusal = saved.error;
+  }
+  QCOMPARE(refusal, QStringLiteral("短时间内保存的数据过多，请稍后再试"));
+  QVERIFY2(saves < 2000, qPrintable(QString::number(saves)));
+}
+
 void ServerLimitsTest::guessesAreThrottled() {
   // Each guess on a connection of its own, from another machine.
   auto guess = [this](const QString& password) {
@@ -266,6 +323,29 @@ void ServerLimitsTest::guessesAreThrottled() {
   QCOMPARE(later->outcome, protocol::SignInOutcome::SignedIn);
 }
 
+// One mistyped password from the real user's machine, then guesses at the same account from many
+// others: the real user waits seconds at most.
+void ServerLimitsTest::honestTypoIsNotHeldByGuesses() {
+  const QString account = QStringLiteral("330000000000000003");
+  QVERIFY(relaxed_->addAccount(account, QStringLiteral("管理员乙"), 1, kPassword));
+  const auto attempt = [&](const QString& from, const QString& password) {
+    WireClient client;
+    if (!client.connectTo(relaxed_->host(), relaxed_->port(), true, from))
+      return Answer<protocol::SignInReply>{std::nullopt, client.error()};
+    return client.signIn(account, password);
+  };
+  const QString honest = QStringLiteral("127.0.0.3");
+  QCOMPARE(attempt(honest, QStringLiteral("typo"))->outcome,
+           protocol::SignInOutcome::WrongPassword);
+  for (int machine = 10; machine < 20; ++machine)
+    for (int guess = 0; guess < 3; ++guess)
+      attempt(QStringLiteral("127.0.0.%1").arg(machine), QStringLiteral("guess"));
+  QTest::qWait(2100);
+  const Answer<protocol::SignInReply> signedIn = attempt(honest, kPassword);
+  QVERIFY2(signedIn.ok(), qPrintable(signedIn.error));
+  QCOMPARE(signedIn->outcome, protocol::SignInOutcome::SignedIn);
+}
+
 void ServerLimitsTest::clientTextCannotForgeLogLines() {
   const QString forged = QStringLiteral("2030-01-01 00:00:00.000 127.0.0.1:1 sign-in ");
   WireClient client;
@@ -275,6 +355,7 @@ void ServerLimitsTest::clientTextCannotForgeLogLines() {
           .signIn(QStringLiteral("x\n") + forged + kAdmin + QStringLiteral(" signed in"), kPassword)
           .ok());
   QVERIFY(client.signIn(QStringLiteral("y\r") + QString(60000, u'9'), kPassword).ok());
+  QVERIFY(client.signIn(QStringLiteral("rtl\u202Eok\u200F"), kPassword).ok());
   QVERIFY(client.signIn(kAdmin, kPassword).ok());
   const std::optional<QCborMap> unknown = client.call(
       QCborMap{{QStringLiteral("op"), QStringLiteral("evil\n") + forged + QStringLiteral("op")}});
@@ -292,6 +373,19 @@ void ServerLimitsTest::clientTextCannotForgeLogLines() {
   }
   QVERIFY(log.contains(QStringLiteral("sign-in x\\n2030-01-01")));
   QVERIFY(log.contains(QStringLiteral("unknown request refused")));
+  QVERIFY(log.contains(QStringLiteral("rtl\\u202eok\\u200f")));
+  QVERIFY(!log.contains(QChar(0x202E)));
+}
+
+// A connection repeating failed sign-ins writes a bounded number of lines a minute.
+void ServerLimitsTest::repeatedLinesAreSummarised() {
+  WireClient client;
+  QVERIFY(client.connectTo(relaxed_->host(), relaxed_->port(), true, QStringLiteral("127.0.0.4")));
+  for (int i = 0; i < 300; ++i) client.signIn(kAdmin, QStringLiteral("wrong"));
+  QVERIFY(client.signIn(kAdmin, QStringLiteral("wrong"))
+              .error.startsWith(QStringLiteral("登录失败次数过多")));
+  const QStringList lines = relaxed_->log().split(u'\n').filter(QStringLiteral("127.0.0.4:"));
+  QVERIFY2(lines.size() < 140, qPrintable(QString::number(lines.size())));
 }
 
 QTEST_GUILESS_MAIN(ServerLimitsTest)
