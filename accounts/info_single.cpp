@@ -19,6 +19,9 @@ namespace {
 const QString kNameOf = QStringLiteral("select name from info where id=?");
 const QString kRoleOf = QStringLiteral("select qx from user_name where id=?");
 
+// Said before what became of the account when a typed name had no `info` row to go to.
+const QString kNameNotSaved = QStringLiteral("该人员没有基本信息记录，姓名未保存");
+
 }  // namespace
 
 Tsigle_info::Tsigle_info(QWidget* parent) : Form(QStringLiteral("sigle_info"), parent) {
@@ -79,35 +82,40 @@ void Tsigle_info::FormShow() {
 
 void Tsigle_info::Button1Click() { setEditing(true); }
 
-bool Tsigle_info::saveName() {
+Tsigle_info::NameWrite Tsigle_info::saveName() {
   const QString name = schema::trim(Edit2->text());
-  if (name.isEmpty()) return false;
+  if (name.isEmpty()) return NameWrite::Kept;
   const auto closeSearch = qScopeGuard([this] { search_info->close(); });
   read(kNameOf);
   // A person whose info row is gone gets no row without an identity number.
-  if (search_info->recordCount() == 0) return false;
+  if (search_info->recordCount() == 0) return NameWrite::NoRow;
   search_info->edit();
   search_info->setField(u"name", name);
   search_info->post();
-  if (search_info->pendingChanges() == 0) return false;
+  if (search_info->pendingChanges() == 0) return NameWrite::Kept;
   search_info->applyUpdates();
-  return true;
+  return NameWrite::Written;
 }
 
 void Tsigle_info::Button2Click() {
   // The name is saved first; it stays saved whatever happens to the account.
-  const bool renamed = saveName();
+  const NameWrite name = saveName();
+  const bool renamed = name == NameWrite::Written;
   if (renamed) notifier::personChanged(id_);
+  // When the name could not be saved, the message about the account says so first.
+  const auto tell = [&](const QString& account) {
+    showMessage(this, name == NameWrite::NoRow ? kNameNotSaved + u'；' + account : account);
+  };
   const QString password = schema::trim(Edit3->text());
   if (schema::gbkLength(password) > accounts::kMaxPasswordBytes) {
-    showMessage(this, QStringLiteral("密码长度不能大于10位"));
+    tell(QStringLiteral("密码长度不能大于10位"));
     Edit3->clear();
     return;
   }
   const auto closeAccount = qScopeGuard([this] { user_name->close(); });
   accounts::openPerson(*user_name, id_);
   if (!locatePerson(*user_name, id_)) {
-    showMessage(this, QStringLiteral("该人员没有登录账户，密码和权限未修改!"));
+    tell(QStringLiteral("该人员没有登录账户，密码和权限未修改!"));
     setEditing(false);
     return;
   }
@@ -119,7 +127,11 @@ void Tsigle_info::Button2Click() {
   user_name->post();
   user_name->applyUpdates();
   if (!renamed) notifier::personChanged(id_);
-  showMessage(this, QStringLiteral("修改成功!"));
+  // Full success only when the typed name went where it belongs.
+  if (name != NameWrite::NoRow)
+    showMessage(this, QStringLiteral("修改成功!"));
+  else
+    tell(password.isEmpty() ? QStringLiteral("权限已保存!") : QStringLiteral("密码和权限已保存!"));
   setEditing(false);
 }
 

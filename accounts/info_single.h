@@ -10,7 +10,8 @@ class RemoteDataset;
 // 用户信息: the account view of the person chosen in the account lookup. It shows the identity
 // number, the name and the role; after 编辑, 保存 writes a new name to `info`, then a new
 // password (at most 10 GB2312 bytes; an empty box keeps the old one) and role to the account.
-// The password is never shown.
+// A name typed for a person without an `info` row is not saved, and the message says so before
+// what became of the account. The password is never shown.
 class Tsigle_info : public Form {
   Q_OBJECT
 
@@ -38,8 +39,14 @@ class Tsigle_info : public Form {
  private:
   // Viewing: the inputs and 保存 disabled. Editing: all but the identity number enabled.
   void setEditing(bool editing);
-  // Writes the trimmed name, when there is one, to the person's `info` row; true when written.
-  bool saveName();
+  // What became of a typed name.
+  enum class NameWrite {
+    Kept,     // the box is empty, or holds the stored name
+    Written,  // written to the person's `info` row
+    NoRow,    // the person has no `info` row: not saved
+  };
+  // Writes the trimmed name, when there is one, to the person's `info` row.
+  NameWrite saveName();
   // (Re)opens search_info on `text` with the person's identity number bound.
   void read(const QString& text);
 

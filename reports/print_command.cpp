@@ -64,7 +64,12 @@ class BatchPrint {
     try {
       const QList<Page> pages = printRecord(sheet_, recordReports_, person,
                                             [&](const QString& text) { messages << text; });
-      if (!messages.isEmpty()) return fail(person, messages.join(QStringLiteral("；")));
+      // As in the preview, a table without the person's row prints empty values; only a
+      // person found in none of them (an unknown number) is not printed.
+      const QString missing = messages.join(QStringLiteral("；"));
+      if (!sheet_.foundPerson()) return fail(person, missing);
+      if (!missing.isEmpty())
+        complain(QStringLiteral("%1 的记录不全，缺少的值打印为空：%2").arg(person, missing));
       if (file_)
         file_->write(pages);
       else

@@ -1,5 +1,7 @@
 #include "reports/sheet.h"
 
+#include <algorithm>
+
 #include "shell/person_row.h"
 #include "shell/remote_dataset.h"
 
@@ -125,6 +127,12 @@ bool Sheet::load(const QString& personId, const MessageSink& message) {
     if (dataset->objectName() != kGoesOn) return false;
   }
   return true;
+}
+
+bool Sheet::foundPerson() const {
+  // Loading leaves open only the datasets positioned on the person's row.
+  return std::any_of(datasets_.begin(), datasets_.end(),
+                     [](const RemoteDataset* dataset) { return dataset->active(); });
 }
 
 void Sheet::close() {

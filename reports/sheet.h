@@ -27,6 +27,8 @@ class Sheet : public QObject {
   // its values empty; after `info` the loading goes on, after any other table it ends there and
   // the tables not reached print empty too. Returns whether the loading ran to its end.
   bool load(const QString& personId, const MessageSink& message);
+  // Whether the last loading found the person's row in at least one table.
+  bool foundPerson() const;
   // Drops the rows of all ten tables.
   void close();
 

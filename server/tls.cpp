@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSysInfo>
+#include <algorithm>
 
 namespace server::tls {
 
@@ -25,12 +27,36 @@ QSslKey privateKey(const QByteArray& pem) {
   return QSslKey();
 }
 
-// subjectAltName entries: addresses as IP, the rest as DNS names.
+// An address without a scope, as the certificate holds it; nullopt for anything else.
+std::optional<QHostAddress> addressOf(const QString& name) {
+  const QHostAddress address(name);
+  if (address.isNull() || !address.scopeId().isEmpty()) return std::nullopt;
+  return address;
+}
+
+// A host name: labels of 1 to 63 letters, digits and hyphens, neither first nor last a hyphen,
+// joined by dots, 253 characters at most. The last label is not all digits, so a mistyped
+// address is not taken for a name.
+bool isHostName(const QString& name) {
+  static const QRegularExpression label(
+      QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
+  static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+  if (name.isEmpty() || name.size() > 253) return false;
+  const QStringList labels = name.split(u'.');
+  return std::all_of(labels.begin(), labels.end(),
+                     [](const QString& part) { return label.match(part).hasMatch(); }) &&
+         !digits.match(labels.last()).hasMatch();
+}
+
+// subjectAltName entries: addresses as IP, the rest as DNS names. The names were checked, so
+// no name can add an entry of its own.
 QString altNames(const QStringList& names) {
   QStringList entries;
-  for (const QString& name : names)
-    entries << (QHostAddress(name).isNull() ? QStringLiteral("DNS:") : QStringLiteral("IP:")) +
-                   name;
+  for (const QString& name : names) {
+    const std::optional<QHostAddress> address = addressOf(name);
+    entries << (address ? QStringLiteral("IP:") + address->toString()
+                        : QStringLiteral("DNS:") + name);
+  }
   return entries.join(u',');
 }
 
@@ -56,10 +82,17 @@ Status makeCertificate(const QString& certFile, const QString& keyFile, QStringL
                        int days) {
   for (const QString& path : {certFile, keyFile})
     if (QFile::exists(path)) return Error{QStringLiteral("文件已存在，不会覆盖：%1").arg(path)};
-  if (names.isEmpty())
-    names = {QSysInfo::machineHostName(), QStringLiteral("localhost"), QStringLiteral("127.0.0.1"),
-             QStringLiteral("::1")};
-  names.removeAll(QString());
+  if (names.isEmpty()) {
+    names = {QStringLiteral("localhost"), QStringLiteral("127.0.0.1"), QStringLiteral("::1")};
+    // A machine name that is no host name is left out rather than refused.
+    if (const QString machine = QSysInfo::machineHostName(); isHostName(machine))
+      names.prepend(machine);
+  }
+  for (const QString& name : names)
+    if (!isHostName(name) && !addressOf(name))
+      return Error{QStringLiteral("不接受的名称 \"%1\"：证书只能用于主机名（字母、数字、连字符，"
+                                  "以点分隔）或 IP 地址")
+                       .arg(name)};
   names.removeDuplicates();
 
   // The key file exists, readable by the owner only, before a key is written into it.

@@ -16,7 +16,9 @@ Result<QSslConfiguration> serverConfiguration(const QString& certFile, const QSt
 
 // Writes a new self-signed certificate valid for `names` (host names or addresses; empty: this
 // machine's name, localhost, 127.0.0.1 and ::1) for `days`, and its private key, readable by
-// the owner only. Existing files are never overwritten. Uses the `openssl` program.
+// the owner only. Each name must be a host name of letters, digits and hyphens in dot-separated
+// labels (no wildcard) or an IPv4 or IPv6 address; the first that is not is named in the error
+// and nothing is written. Existing files are never overwritten. Uses the `openssl` program.
 Status makeCertificate(const QString& certFile, const QString& keyFile, QStringList names,
                        int days);
 

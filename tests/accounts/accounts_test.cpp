@@ -248,12 +248,15 @@ class AccountsTest : public QObject {
 
   // The account or the info row is missing by the time of the save: the name goes where there
   // is a row (no row without an identity number appears), and the account only to an account.
+  // The message says what was not saved and what was.
   void accountViewWithOneRowMissing_data() {
     QTest::addColumn<QString>("missing");
     QTest::addColumn<QString>("message");
     QTest::newRow("account") << QStringLiteral("user_name")
                              << QStringLiteral("该人员没有登录账户，密码和权限未修改!");
-    QTest::newRow("info row") << QStringLiteral("info") << kSaved;
+    QTest::newRow("info row") << QStringLiteral("info")
+                              << QStringLiteral(
+                                     "该人员没有基本信息记录，姓名未保存；密码和权限已保存!");
   }
   void accountViewWithOneRowMissing() {
     QFETCH(QString, missing);
