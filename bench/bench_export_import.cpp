@@ -144,7 +144,7 @@ void timeImport(const QString& folder) {
   const double importMs = timer.nsecsElapsed() / 1e6;
 
   const schema::Table& table = *schema::table(schema::kAccounts);
-  QList<server::RowWrite> rows(kImportRows);
+  QList<storage::RowWrite> rows(kImportRows);
   for (int r = 0; r < kImportRows; ++r)
     rows[r].values = {{QStringLiteral("password"), QStringLiteral("pw%1").arg(r)}};
   timer.restart();

@@ -25,7 +25,7 @@ double medianMs(int runs, const std::function<bool()>& run) {
 std::optional<double> seed(const QString& path, int persons) {
   QElapsedTimer timer;
   timer.start();
-  if (server::Status s = demo::generate(path, persons); !s) {
+  if (storage::Status s = demo::generate(path, persons); !s) {
     std::fprintf(stderr, "seeding failed: %s\n", qUtf8Printable(s.error()));
     return std::nullopt;
   }

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "server/result.h"
+#include "storage/result.h"
 
 // Demo and benchmark data: N complete persons with every one-row table filled, a few rows in
 // each history table, an ordinary account each, and the two demo administrators.
@@ -24,9 +24,10 @@ inline const QString kPersonPassword = QStringLiteral("123456");
 
 inline constexpr quint64 kDefaultSeed = 20140901;
 
-// Fills the SQLite database at `path` (schema created when missing) in one transaction. The
-// database must hold no persons yet. The same seed gives the same data; history `id_num`s are
-// numbered per table and the counter row ends at the largest.
-server::Status generate(const QString& path, int persons, quint64 seed = kDefaultSeed);
+// Fills the database at `location` (an SQLite file or PostgreSQL, see storage/open.h; schema
+// created when missing) in one transaction. The database must hold no rows yet. The same seed
+// gives the same data; history `id_num`s are numbered per table and the counter row ends at the
+// largest.
+storage::Status generate(const QString& location, int persons, quint64 seed = kDefaultSeed);
 
 }  // namespace demo

@@ -4,8 +4,9 @@
 #include <QVariantList>
 #include <optional>
 
+#include "server/status.h"
 #include "schema/tables.h"
-#include "server/storage.h"
+#include "storage/storage.h"
 
 // What each role may read and write.
 //   0 超级管理员, 1 管理员: read everything (never password hashes) and write. Role 1 may not
@@ -35,12 +36,12 @@ Status mayRead(const User& user, const schema::Table& table, std::optional<QStri
 Status maySelect(const User& user, const QString& text, const QVariantList& params);
 
 // Writing `rows` (stored column names) to `table`: what can be told from the request alone.
-Status mayWrite(const User& user, const schema::Table& table, const QList<RowWrite>& rows);
+Status mayWrite(const User& user, const schema::Table& table, const QList<storage::RowWrite>& rows);
 
 // What needs the stored rows, for Storage::apply to run inside the write transaction: role 1
 // changing a role-0 account or the `id` of an account or person, and the removal or demotion of
 // the last role-0 account. `storage` is the one applying, for counting inside the transaction.
-RowCheck rowCheck(const User& user, Storage& storage);
+storage::RowCheck rowCheck(const User& user, storage::Storage& store);
 
 // The role stored in `qx`, when it is one of 0, 1, 2.
 std::optional<int> roleOf(const QVariant& qx);

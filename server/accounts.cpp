@@ -1,53 +1,46 @@
 #include "server/accounts.h"
 
-#include <atomic>
-
 #include "schema/values.h"
-#include "server/password.h"
+#include "storage/account_changes.h"
+#include "storage/password.h"
 
 namespace server {
 
 namespace {
 
-std::atomic<quint64> generation{0};
-
 // Updates the person's first row of `table`, or inserts one.
-Status upsert(Storage& storage, const schema::Table& table, const QString& id,
-              const ColumnValues& values) {
-  PacketSink existing;
-  if (Status s = storage.readTable(table, id, existing); !s) return s;
-  RowWrite row;
+Status upsert(storage::Storage& store, const schema::Table& table, const QString& id,
+              const storage::ColumnValues& values) {
+  storage::PacketSink existing;
+  if (Status s = store.readTable(table, id, existing); !s) return s;
+  storage::RowWrite row;
   row.values = values;
   if (!existing.packet.rids.isEmpty()) {
     row.kind = protocol::Change::Kind::Update;
     row.rid = existing.packet.rids.front();
   }
-  Result<QList<qint64>> written = storage.apply({{&table, {row}}}, std::nullopt, {});
+  Result<QList<qint64>> written = store.apply({{&table, {row}}}, std::nullopt, {});
   if (!written) return Error{written.error()};
   return ok();
 }
 
 }  // namespace
 
-Status addAccount(Storage& storage, const QString& id, const QString& name, int role,
+Status addAccount(storage::Storage& store, const QString& id, const QString& name, int role,
                   const QString& password) {
   const QString key = schema::trim(id);
-  Result<QByteArray> hash = password::hash(password);
+  Result<QByteArray> hash = storage::password::hash(password);
   if (!hash) return Error{hash.error()};
   const QString idColumn = QStringLiteral("id");
-  if (Status s = upsert(storage, *schema::table(schema::kAccounts), key,
+  if (Status s = upsert(store, *schema::table(schema::kAccounts), key,
                         {{idColumn, key},
                          {QStringLiteral("password"), QString::fromLatin1(*hash)},
                          {QStringLiteral("qx"), qint64(role)}});
       !s)
     return s;
-  accountsChanged();
-  return upsert(storage, *schema::table(u"info"), key,
+  storage::accountsChanged();
+  return upsert(store, *schema::table(u"info"), key,
                 {{idColumn, key}, {QStringLiteral("name"), schema::trim(name)}});
 }
-
-quint64 accountsGeneration() { return generation.load(); }
-
-void accountsChanged() { ++generation; }
 
 }  // namespace server

@@ -102,12 +102,12 @@ const QList<ValueOption>& valueOptions() {
       {QLatin1StringView("--cache-mb"),
        {Kind::Serve},
        [](const QString& v, Command& c) {
-         return parseCount(v, 65536, &c.serve.storage.cacheMiB);
+         return parseCount(v, 65536, &c.serve.storageOptions.cacheMiB);
        }},
       {QLatin1StringView("--mmap-mb"),
        {Kind::Serve},
        [](const QString& v, Command& c) {
-         return parseCount(v, 1 << 20, &c.serve.storage.mmapMiB, true);
+         return parseCount(v, 1 << 20, &c.serve.storageOptions.mmapMiB, true);
        }},
       {QLatin1StringView("--temp-mb"),
        {Kind::Serve},
@@ -121,7 +121,7 @@ const QList<ValueOption>& valueOptions() {
       {QLatin1StringView("--pg-connections"),
        {Kind::Serve},
        [](const QString& v, Command& c) {
-         return parseCount(v, 1000, &c.serve.storage.pgConnections);
+         return parseCount(v, 1000, &c.serve.storageOptions.pgConnections);
        }},
       {QLatin1StringView("--from"),
        {Kind::Copy},

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "server/result.h"
+#include "server/status.h"
 #include "server/serve_options.h"
 
 // The command line of staffinfo-server.

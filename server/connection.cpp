@@ -9,7 +9,7 @@
 #include "server/log.h"
 #include "server/request_limits.h"
 #include "server/session.h"
-#include "server/storage.h"
+#include "storage/storage.h"
 
 namespace server {
 
@@ -174,15 +174,15 @@ void serveConnection(qintptr descriptor, const ConnectionContext& context) {
     if (!reason.isEmpty()) logClient(address, kConnected, peer + QStringLiteral(" connected"));
   }
   if (reason.isEmpty()) {
-    Result<std::unique_ptr<Storage>> storage =
-        openStorage(context.location, context.options.storage);
-    if (!storage) {
-      reason = storage.error();
+    Result<std::unique_ptr<storage::Storage>> store =
+        context.openStorage();
+    if (!store) {
+      reason = store.error();
       logClient(address, kConnected, peer + QStringLiteral(" connected"));
       send(*socket, errorFrame(reason));
     } else {
       QTcpSocket& out = *socket;
-      Session session(**storage, peer, address, *context.throttle,
+      Session session(**store, peer, address, *context.throttle,
                       [&out](const QByteArray& frame) { return send(out, frame); });
       Conversation conversation(*socket, session, context.options, signInDeadline, peer, address);
       reason = conversation.run();

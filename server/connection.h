@@ -3,16 +3,21 @@
 #include <QSslConfiguration>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
+#include <memory>
 #include <optional>
 
+#include "server/status.h"
 #include "server/serve_options.h"
+#include "storage/storage.h"
 #include "server/throttle.h"
 
 namespace server {
 
 // What every connection of one server shares.
 struct ConnectionContext {
-  QString location;  // the database
+  // Opens a storage of the database for one connection.
+  std::function<storage::Result<std::unique_ptr<storage::Storage>>()> openStorage;
   ServeOptions options;
   std::optional<QSslConfiguration> tls;  // set: every connection runs in TLS
   SignInThrottle* throttle = nullptr;

@@ -11,11 +11,11 @@ namespace {
 
 // The peer's address of an accepted socket, IPv4 written plainly even on a dual-stack socket.
 QString peerAddress(qintptr descriptor) {
-  sockaddr_storage storage{};
-  socklen_t size = sizeof storage;
-  if (::getpeername(int(descriptor), reinterpret_cast<sockaddr*>(&storage), &size) != 0)
+  sockaddr_storage raw{};
+  socklen_t size = sizeof raw;
+  if (::getpeername(int(descriptor), reinterpret_cast<sockaddr*>(&raw), &size) != 0)
     return QString();
-  QHostAddress address(reinterpret_cast<sockaddr*>(&storage));
+  QHostAddress address(reinterpret_cast<sockaddr*>(&raw));
   bool mapped = false;
   const quint32 v4 = address.toIPv4Address(&mapped);
   return mapped ? QHostAddress(v4).toString() : address.toString();
@@ -23,11 +23,12 @@ QString peerAddress(qintptr descriptor) {
 
 }  // namespace
 
-Listener::Listener(QString location, ServeOptions options, std::optional<QSslConfiguration> tls,
+Listener::Listener(std::function<storage::Result<std::unique_ptr<storage::Storage>>()> openStorage,
+                   ServeOptions options, std::optional<QSslConfiguration> tls,
                    QObject* parent)
     : QTcpServer(parent),
       throttle_(options.throttleMs),
-      context_{std::move(location), options, std::move(tls), &throttle_} {}
+      context_{std::move(openStorage), options, std::move(tls), &throttle_} {}
 
 bool Listener::take(const QString& address, QString* refusal) {
   QMutexLocker lock(&mutex_);

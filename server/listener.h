@@ -4,6 +4,7 @@
 #include <QMutex>
 #include <QTcpServer>
 
+#include "server/status.h"
 #include "server/connection.h"
 #include "server/throttle.h"
 
@@ -18,7 +19,8 @@ class Listener : public QTcpServer {
   static constexpr int kMaxConnections = 256;
 
   // `tls` set: every connection runs in TLS with it.
-  Listener(QString location, ServeOptions options, std::optional<QSslConfiguration> tls,
+  Listener(std::function<storage::Result<std::unique_ptr<storage::Storage>>()> openStorage,
+           ServeOptions options, std::optional<QSslConfiguration> tls,
            QObject* parent = nullptr);
 
  protected:

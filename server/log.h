@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "server/result.h"
+#include "server/status.h"
 
 // One line per event, stamped with the time; safe from any thread. Lines go to standard error
 // (the journal, under systemd) or to a file that is rotated by size, so no client can fill the

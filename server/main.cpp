@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QHostAddress>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 #include <csignal>
@@ -12,10 +11,11 @@
 #include "schema/values.h"
 #include "server/accounts.h"
 #include "server/cli.h"
-#include "server/copy.h"
+#include "storage/copy.h"
+#include "storage/open.h"
 #include "server/listener.h"
 #include "server/log.h"
-#include "server/storage.h"
+#include "storage/storage.h"
 #include "server/tls.h"
 
 namespace {
@@ -39,7 +39,7 @@ void raiseOpenFileLimit() {
 
 int serve(const Command& command) {
   raiseOpenFileLimit();
-  setQueryTempBytes(qint64(command.serve.tempMiB) * 1024 * 1024);
+  storage::setQueryTempBytes(qint64(command.serve.tempMiB) * 1024 * 1024);
   if (!command.serve.logFile.isEmpty())
     if (Status s = logToFile(command.serve.logFile); !s) return fail(s.error());
   // Summaries of clients' repeated lines go out once their minute is over.
@@ -55,7 +55,9 @@ int serve(const Command& command) {
     if (!configuration) return fail(configuration.error());
     tls = *configuration;
   }
-  Listener listener(command.database, command.serve, tls);
+  Listener listener(
+      [&command] { return storage::openStorage(command.database, command.serve.storageOptions); },
+      command.serve, tls);
   const QHostAddress address = command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost)
                                                             : QHostAddress(command.host);
   if (!listener.listen(address, command.port))
@@ -66,16 +68,16 @@ int serve(const Command& command) {
   logLine(QStringLiteral("listening on %1:%2 (%3), database %4")
               .arg(command.host, QString::number(listener.serverPort()),
                    tls ? QStringLiteral("TLS") : QStringLiteral("plain TCP"),
-                   describeLocation(command.database)));
+                   storage::describeLocation(command.database)));
   return QCoreApplication::exec();
 }
 
-int addAccountFromInput(Storage& storage, const Command& command) {
+int addAccountFromInput(storage::Storage& store, const Command& command) {
   QTextStream input(stdin);
   QString password;
   if (!input.readLineInto(&password))
     return fail(QStringLiteral("add-account reads the password from standard input"));
-  if (Status s = addAccount(storage, command.id, command.name, command.role, password); !s)
+  if (Status s = addAccount(store, command.id, command.name, command.role, password); !s)
     return fail(s.error());
   logLine(QStringLiteral("account %1 written, role %2")
               .arg(schema::trim(command.id))
@@ -84,23 +86,12 @@ int addAccountFromInput(Storage& storage, const Command& command) {
 }
 
 int copy(const QString& from, const QString& to) {
-  const Result<QStringList> counts = copyDatabase(from, to);
+  const Result<QStringList> counts = storage::copyDatabase(from, to);
   if (!counts) return fail(counts.error());
   logLine(
       QStringLiteral("copied %1 to %2: %3")
-          .arg(describeLocation(from), describeLocation(to), counts->join(QStringLiteral(", "))));
+          .arg(storage::describeLocation(from), storage::describeLocation(to), counts->join(QStringLiteral(", "))));
   return 0;
-}
-
-// The demo generator writes SQLite files: a PostgreSQL database gets its data through one.
-Status seedDemo(const QString& database, int persons) {
-  if (!isPostgres(database)) return demo::generate(database, persons);
-  QTemporaryDir dir;
-  const QString file = dir.filePath(QStringLiteral("demo.db"));
-  if (Status s = demo::generate(file, persons); !s) return s;
-  const Result<QStringList> counts = copyDatabase(file, database);
-  if (!counts) return Error{counts.error()};
-  return ok();
 }
 
 }  // namespace
@@ -125,22 +116,23 @@ int main(int argc, char** argv) {
   }
   if (command->kind == Command::Kind::Copy) return copy(command->from, command->to);
 
-  Result<std::unique_ptr<Storage>> storage = openStorage(command->database);
-  if (!storage) return fail(storage.error());
-  if (Status s = (*storage)->ensureSchema(); !s) return fail(s.error());
+  Result<std::unique_ptr<storage::Storage>> store = storage::openStorage(command->database);
+  if (!store) return fail(store.error());
+  if (Status s = (*store)->ensureSchema(); !s) return fail(s.error());
 
   switch (command->kind) {
     case Command::Kind::Serve:
-      storage->reset();
+      store->reset();
       return serve(*command);
     case Command::Kind::AddAccount:
-      return addAccountFromInput(**storage, *command);
+      return addAccountFromInput(**store, *command);
     case Command::Kind::SeedDemo: {
-      storage->reset();
-      if (Status s = seedDemo(command->database, command->persons); !s) return fail(s.error());
+      store->reset();
+      if (Status s = demo::generate(command->database, command->persons); !s)
+        return fail(s.error());
       logLine(QStringLiteral("%1 demo persons written to %2")
                   .arg(command->persons)
-                  .arg(describeLocation(command->database)));
+                  .arg(storage::describeLocation(command->database)));
       return 0;
     }
     case Command::Kind::MakeCert:

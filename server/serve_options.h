@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "server/storage.h"
+#include "storage/storage.h"
 
 namespace server {
 
@@ -29,7 +29,7 @@ struct ServeOptions {
   // Where the log goes; empty: standard error.
   QString logFile;
   // Each connection's storage: its page cache and file mapping.
-  StorageOptions storage;
+  storage::StorageOptions storageOptions;
 };
 
 }  // namespace server

@@ -4,9 +4,10 @@
 #include "protocol/packet_stream.h"
 #include "schema/values.h"
 #include "server/accounts.h"
+#include "storage/account_changes.h"
 #include "server/drawn_numbers.h"
 #include "server/log.h"
-#include "server/password.h"
+#include "storage/password.h"
 #include "server/request_limits.h"
 #include "server/write_budget.h"
 #include "server/write_plan.h"
@@ -20,7 +21,7 @@ using Kind = protocol::Change::Kind;
 
 // An open's rows go straight into the reply's frames, a batch at a time. The whole reply is
 // bounded, as the client keeps it (a whole filter result of 100,000 persons stays well below).
-class FrameSink final : public RowSink {
+class FrameSink final : public storage::RowSink {
  public:
   explicit FrameSink(const Session::Send& send)
       : writer_([this, &send](const QByteArray& frame) { return !(lost_ = !send(frame)); }) {}
@@ -50,10 +51,10 @@ class FrameSink final : public RowSink {
 constexpr qint64 kMostHistoryRows = 200;
 
 // What an apply writes, for the account's write budget: at most the bytes of its values.
-qint64 writtenBytes(const QList<TableWrite>& writes) {
+qint64 writtenBytes(const QList<storage::TableWrite>& writes) {
   qint64 bytes = 0;
-  for (const TableWrite& write : writes)
-    for (const RowWrite& row : write.rows) {
+  for (const storage::TableWrite& write : writes)
+    for (const storage::RowWrite& row : write.rows) {
       bytes += 16;
       for (const auto& [column, value] : row.values)
         bytes += value.typeId() == QMetaType::QString ? value.toString().size() * 3 : 8;
@@ -86,9 +87,9 @@ Session::Reply Session::Reply::sent(bool lost) {
   return reply;
 }
 
-Session::Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle,
+Session::Session(storage::Storage& store, QString peer, QString address, SignInThrottle& throttle,
                  Send send)
-    : storage_(storage),
+    : storage_(store),
       peer_(std::move(peer)),
       address_(std::move(address)),
       throttle_(throttle),
@@ -166,7 +167,7 @@ Session::Reply Session::hello(const QCborMap& request) {
 
 QCborMap Session::signIn(const protocol::SignInRequest& request) {
   user_.reset();
-  seenGeneration_ = accountsGeneration();
+  seenGeneration_ = storage::accountsGeneration();
   const QString id = schema::trim(request.id);
   if (const qint64 waitMs = throttle_.waitFor(id, address_); waitMs > 0) {
     const qint64 seconds = (waitMs + 999) / 1000;
@@ -174,7 +175,7 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
                                                  .arg(clipped(id), QString::number(seconds)));
     return errorReply(QStringLiteral("登录失败次数过多，请 %1 秒后再试").arg(seconds));
   }
-  const Result<std::optional<Account>> account = storage_.findAccount(id);
+  const Result<std::optional<storage::Account>> account = storage_.findAccount(id);
   if (!account) {
     log(QStringLiteral("sign-in failed"),
         QStringLiteral("sign-in %1 failed: %2").arg(clipped(id), account.error()));
@@ -183,7 +184,7 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
   protocol::SignInReply reply;
   if (!*account) {
     reply.outcome = protocol::SignInOutcome::NoSuchAccount;
-  } else if (!password::verify(request.password, (*account)->passwordHash)) {
+  } else if (!storage::password::verify(request.password, (*account)->passwordHash)) {
     reply.outcome = protocol::SignInOutcome::WrongPassword;
   } else if (const std::optional<int> role = access::roleOf((*account)->role)) {
     reply.outcome = protocol::SignInOutcome::SignedIn;
@@ -204,9 +205,9 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
 }
 
 Status Session::followAccount() {
-  const quint64 generation = accountsGeneration();
+  const quint64 generation = storage::accountsGeneration();
   if (generation == seenGeneration_) return ok();
-  const Result<std::optional<Account>> account = storage_.findAccount(user_->id);
+  const Result<std::optional<storage::Account>> account = storage_.findAccount(user_->id);
   if (!account) return Error{account.error()};
   seenGeneration_ = generation;
   const std::optional<int> role = *account ? access::roleOf((*account)->role) : std::nullopt;
@@ -222,7 +223,7 @@ Status Session::followAccount() {
   return ok();
 }
 
-Status Session::open(const protocol::OpenRequest& request, RowSink& rows) {
+Status Session::open(const protocol::OpenRequest& request, storage::RowSink& rows) {
   if (const std::optional<QString> refusal = limits::checkOpen(request)) return Error{*refusal};
   if (const schema::Table* table = schema::providerTable(request.provider)) {
     std::optional<QString> key = request.personKey;
@@ -244,7 +245,7 @@ Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
   if (!schema::commandTextProviders().contains(source.provider))
     return Error{QStringLiteral("未知的数据提供者：%1").arg(clipped(source.provider))};
   if (Status s = access::maySelect(*user_, source.text, source.params); !s) return Error{s.error()};
-  Result<SelectShape> shape = storage_.describe(source.text);
+  Result<storage::SelectShape> shape = storage_.describe(source.text);
   if (!shape) return Error{shape.error()};
   if (!shape->table) return Error{QStringLiteral("该查询涉及多个表，不能保存修改")};
   return Target{shape->table, shape->storedColumns};
@@ -256,11 +257,11 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
   const std::optional<protocol::ApplyRequest> request =
       protocol::ApplyRequest::fromCbor(message, &malformed);
   if (!request) return Error{malformed};
-  QList<TableWrite> writes;
+  QList<storage::TableWrite> writes;
   for (const protocol::ApplyPart& part : request->parts) {
     Result<Target> where = target(part.source);
     if (!where) return Error{where.error()};
-    Result<QList<RowWrite>> rows = planWrites(*where->table, where->columns, part.changes);
+    Result<QList<storage::RowWrite>> rows = planWrites(*where->table, where->columns, part.changes);
     if (!rows) return Error{rows.error()};
     if (Status s = access::mayWrite(*user_, *where->table, *rows); !s) return Error{s.error()};
     if (Status s = hashPasswords(*where->table, *rows); !s) return Error{s.error()};
@@ -271,16 +272,16 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
           user_->role == access::kPerson ? WriteBudget::kPerson : WriteBudget::kAdministrator,
           writtenBytes(writes)))
     return Error{QStringLiteral("短时间内保存的数据过多，请稍后再试")};
-  const RowCheck mayWrite = access::rowCheck(*user_, storage_);
-  const auto check = [&](const schema::Table& table, const RowWrite& row,
-                         const ColumnValues& stored) -> Status {
+  const storage::RowCheck mayWrite = access::rowCheck(*user_, storage_);
+  const auto check = [&](const schema::Table& table, const storage::RowWrite& row,
+                         const storage::ColumnValues& stored) -> Status {
     if (Status s = mayWrite(table, row, stored); !s) return s;
     if (!table.isHistory()) return ok();
-    const QVariant* number = valueOf(row.values, u"id_num");
+    const QVariant* number = storage::valueOf(row.values, u"id_num");
     if (number && !DrawnNumbers::shared().mayUse(table.name, number->toLongLong(), token_))
       return Error{QStringLiteral("%1的序号 %2 已由其他用户取得，请重新添加该行")
                        .arg(table.caption, QString::number(number->toLongLong()))};
-    const QVariant* id = valueOf(row.values, u"id");
+    const QVariant* id = storage::valueOf(row.values, u"id");
     if (!id) return ok();
     Result<qint64> rows = storage_.countRows(table, QStringLiteral("id"), *id);
     if (!rows) return Error{rows.error()};
@@ -291,14 +292,14 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
   Result<QList<qint64>> inserted = storage_.apply(writes, access::owner(*user_), check);
   if (!inserted) return inserted;
 
-  for (const TableWrite& write : writes) {
+  for (const storage::TableWrite& write : writes) {
     if (write.table->isHistory())
-      for (const RowWrite& row : write.rows)
-        if (const QVariant* number = valueOf(row.values, u"id_num"))
+      for (const storage::RowWrite& row : write.rows)
+        if (const QVariant* number = storage::valueOf(row.values, u"id_num"))
           DrawnNumbers::shared().used(write.table->name, number->toLongLong());
-    if (write.table->name == schema::kAccounts) accountsChanged();
+    if (write.table->name == schema::kAccounts) storage::accountsChanged();
     int counts[3] = {};
-    for (const RowWrite& row : write.rows) ++counts[int(row.kind)];
+    for (const storage::RowWrite& row : write.rows) ++counts[int(row.kind)];
     log(QStringLiteral("apply"),
         QStringLiteral("apply %1 by %2: %3 inserted, %4 updated, %5 deleted")
             .arg(write.table->name, clipped(user_->id), QString::number(counts[int(Kind::Insert)]),

@@ -6,9 +6,10 @@
 #include <functional>
 #include <optional>
 
+#include "server/status.h"
 #include "protocol/messages.h"
 #include "server/access.h"
-#include "server/storage.h"
+#include "storage/storage.h"
 #include "server/throttle.h"
 
 namespace server {
@@ -22,7 +23,7 @@ class Session {
   using Send = std::function<bool(const QByteArray& frame)>;
 
   // `peer` names the client in the log; failed sign-ins from `address` are throttled.
-  Session(Storage& storage, QString peer, QString address, SignInThrottle& throttle, Send send);
+  Session(storage::Storage& store, QString peer, QString address, SignInThrottle& throttle, Send send);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -57,21 +58,21 @@ class Session {
   // out and the request refused.
   Status followAccount();
   QCborMap signIn(const protocol::SignInRequest& request);
-  Status open(const protocol::OpenRequest& request, RowSink& rows);
+  Status open(const protocol::OpenRequest& request, storage::RowSink& rows);
   Result<QList<qint64>> apply(const QCborMap& request);
   Result<qint64> draw(const protocol::DrawRequest& request);
   Result<Target> target(const protocol::OpenRequest& source);
   // A line about this client, summarised with others of its `kind` when they come too often.
   void log(const QString& kind, const QString& text) const;
 
-  Storage& storage_;
+  storage::Storage& storage_;
   QString peer_;
   QString address_;
   SignInThrottle& throttle_;
   Send send_;
   bool greeted_ = false;
   std::optional<User> user_;
-  quint64 seenGeneration_ = 0;  // accountsGeneration() when the account was last read
+  quint64 seenGeneration_ = 0;  // storage::accountsGeneration() when the account was last read
   const quint64 token_;         // holds the history numbers this session draws
 };
 

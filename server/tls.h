@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "server/result.h"
+#include "server/status.h"
 
 // The server's side of TLS: its certificate and key, and a self-signed pair for a school that
 // has none.

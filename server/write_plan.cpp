@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "schema/values.h"
-#include "server/password.h"
+#include "storage/password.h"
 
 namespace server {
 
@@ -40,11 +40,11 @@ Result<QVariant> integerValue(const schema::Table& table, const QString& column,
                    .arg(c->label.isEmpty() ? column : c->label, value.toString().left(40))};
 }
 
-Result<ColumnValues> mapValues(const schema::Table& table,
+Result<storage::ColumnValues> mapValues(const schema::Table& table,
                                const QHash<QString, QString>& storedColumns,
                                const QVariantMap& values) {
   QHash<QString, QVariant> seen;
-  ColumnValues out;
+  storage::ColumnValues out;
   for (auto it = values.begin(); it != values.end(); ++it) {
     const auto stored = storedColumns.constFind(it.key());
     if (stored == storedColumns.end())
@@ -63,9 +63,9 @@ Result<ColumnValues> mapValues(const schema::Table& table,
   return out;
 }
 
-ColumnValues mapExpected(const schema::Table& table, const QHash<QString, QString>& storedColumns,
+storage::ColumnValues mapExpected(const schema::Table& table, const QHash<QString, QString>& storedColumns,
                          const QVariantMap& original) {
-  ColumnValues out;
+  storage::ColumnValues out;
   for (auto it = original.begin(); it != original.end(); ++it) {
     const auto stored = storedColumns.constFind(it.key());
     if (stored != storedColumns.end() && !isPassword(table, *stored))
@@ -82,18 +82,18 @@ QHash<QString, QString> tableColumns(const schema::Table& table) {
   return columns;
 }
 
-Result<QList<RowWrite>> planWrites(const schema::Table& table,
+Result<QList<storage::RowWrite>> planWrites(const schema::Table& table,
                                    const QHash<QString, QString>& storedColumns,
                                    const QList<protocol::Change>& changes) {
-  QList<RowWrite> rows;
+  QList<storage::RowWrite> rows;
   for (const protocol::Change& change : changes) {
-    RowWrite row;
+    storage::RowWrite row;
     row.kind = change.kind;
     row.rid = change.rid;
     if (change.kind != Kind::Insert)
       row.expected = mapExpected(table, storedColumns, change.original);
     if (change.kind != Kind::Delete) {
-      Result<ColumnValues> values = mapValues(table, storedColumns, change.values);
+      Result<storage::ColumnValues> values = mapValues(table, storedColumns, change.values);
       if (!values) return Error{values.error()};
       row.values = *values;
     }
@@ -102,9 +102,9 @@ Result<QList<RowWrite>> planWrites(const schema::Table& table,
   return rows;
 }
 
-Status hashPasswords(const schema::Table& table, QList<RowWrite>& rows) {
+Status hashPasswords(const schema::Table& table, QList<storage::RowWrite>& rows) {
   QList<QVariant*> passwords;
-  for (RowWrite& row : rows)
+  for (storage::RowWrite& row : rows)
     for (auto& [column, value] : row.values)
       if (isPassword(table, column) && !value.isNull()) passwords << &value;
   if (passwords.isEmpty()) return ok();
@@ -117,7 +117,7 @@ Status hashPasswords(const schema::Table& table, QList<RowWrite>& rows) {
   std::mutex failureLock;
   auto work = [&] {
     for (qsizetype i = next++; i < passwords.size() && !failed; i = next++) {
-      Result<QByteArray> hash = password::hash(passwords[i]->toString());
+      Result<QByteArray> hash = storage::password::hash(passwords[i]->toString());
       if (!hash) {
         const std::lock_guard lock(failureLock);
         failure = hash.error();

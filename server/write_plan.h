@@ -3,9 +3,10 @@
 #include <QHash>
 #include <QList>
 
+#include "server/status.h"
 #include "protocol/messages.h"
 #include "schema/tables.h"
-#include "server/storage.h"
+#include "storage/storage.h"
 
 // From a dataset's posted changes to row writes in stored column names.
 namespace server {
@@ -19,13 +20,13 @@ QHash<QString, QString> tableColumns(const schema::Table& table);
 // is stored as (an integer, or the text of one); any other value there is refused. The original
 // values that map to stored columns, the password excepted, become the values the stored row must
 // still hold.
-Result<QList<RowWrite>> planWrites(const schema::Table& table,
+Result<QList<storage::RowWrite>> planWrites(const schema::Table& table,
                                    const QHash<QString, QString>& storedColumns,
                                    const QList<protocol::Change>& changes);
 
 // Replaces every value written into a password column by the hash of its trimmed text; a null
 // stays null. Runs before the transaction, as each hash takes a while; the hashes of many rows
 // are made on all cores at once.
-Status hashPasswords(const schema::Table& table, QList<RowWrite>& rows);
+Status hashPasswords(const schema::Table& table, QList<storage::RowWrite>& rows);
 
 }  // namespace server

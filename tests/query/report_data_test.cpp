@@ -184,8 +184,9 @@ class ReportDataTest : public QObject {
     const int many = 20000;
     filter::text() = QStringLiteral(
                          "with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
-                         "select printf('%0200d', i) as 甲 from n")
-                         .arg(many);
+                         "select substr('%2', length(i) + 1) || i as 甲 from n")
+                         .arg(many)
+                         .arg(QString(200, u'0'));
     forms::show(u"data_report");
     QVERIFY(form()->seach->loading());  // the first rows are in the grid, the rest on the way
     const QString path = dir_.filePath(QStringLiteral("long.xlsx"));

@@ -165,7 +165,7 @@ void ServerSharedTest::concurrentSavesOfOnePerson() {
 
 void ServerSharedTest::accountChangesReachEveryServer_data() {
   QTest::addColumn<bool>("deleted");
-  QTest::newRow("role taken away") << false;
+  QTest::newRow("identity number changed") << false;
   QTest::newRow("account deleted") << true;
 }
 
@@ -186,7 +186,7 @@ void ServerSharedTest::accountChangesReachEveryServer() {
   const Answer<protocol::ApplyReply> changed = admins_[0]->apply(
       apply(command(QStringLiteral("select id, qx from user_name where id=?"), {id}),
             {deleted ? remove(account->rids[0], row(*account, 0))
-                     : update(account->rids[0], row(*account, 0), {{"qx", QVariant()}})}));
+                     : update(account->rids[0], row(*account, 0), {{"id", id + u'0'}})}));
   QVERIFY2(changed.ok(), qPrintable(changed.error));
   Answer<protocol::Packet> read = person->open(own);
   for (int tries = 0; read.ok() && tries < kNoticeTries; ++tries) {

@@ -5,9 +5,9 @@
 #include <QAtomicInteger>
 #include <QCoreApplication>
 
-#include "server/pg_db.h"
-#include "server/sql_text.h"
-#include "server/storage.h"
+#include "storage/postgres/db.h"
+#include "storage/sql_text.h"
+#include "storage/open.h"
 
 namespace testdb {
 
@@ -63,8 +63,8 @@ QList<QVariantList> sqliteSql(const QString& path, const QString& statement,
   return rows;
 }
 
-std::unique_ptr<server::pg::Connection> connect(const QString& location) {
-  auto connection = server::pg::Connection::open(location, server::pg::Role::Writer);
+std::unique_ptr<storage::pg::Connection> connect(const QString& location) {
+  auto connection = storage::pg::Connection::open(location, storage::pg::Role::Writer);
   if (!connection)
     qFatal("cannot connect to %s: %s", qPrintable(location), qPrintable(connection.error()));
   return std::move(*connection);
@@ -72,15 +72,15 @@ std::unique_ptr<server::pg::Connection> connect(const QString& location) {
 
 QList<QVariantList> pgSql(const QString& location, const QString& statement,
                           const QVariantList& params = {}) {
-  const std::unique_ptr<server::pg::Connection> db = connect(location);
-  const server::sqltext::NumberedMarks numbered = server::sqltext::numberMarks(statement);
-  auto result = db->run(numbered.text, server::pg::Params(params));
+  const std::unique_ptr<storage::pg::Connection> db = connect(location);
+  const storage::sqltext::NumberedMarks numbered = storage::sqltext::numberMarks(statement);
+  auto result = db->run(numbered.text, storage::pg::Params(params));
   if (!result) qFatal("\"%s\" failed: %s", qPrintable(statement), qPrintable(result.error()));
   QList<QVariantList> rows;
   for (int r = 0; r < PQntuples(result->get()); ++r) {
     QVariantList row;
     for (int c = 0; c < PQnfields(result->get()); ++c)
-      row << server::pg::value(result->get(), r, c);
+      row << storage::pg::value(result->get(), r, c);
     rows << row;
   }
   return rows;
@@ -116,7 +116,7 @@ FreshDatabase::FreshDatabase(const QString& folder, const QString& file)
 
 QList<QVariantList> sql(const QString& location, const QString& statement,
                         const QVariantList& params) {
-  return server::isPostgres(location) ? pgSql(location, statement, params)
+  return storage::isPostgres(location) ? pgSql(location, statement, params)
                                       : sqliteSql(location, statement, params);
 }
 

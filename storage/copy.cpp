@@ -1,0 +1,65 @@
+#include "storage/copy.h"
+
+#include "storage/open.h"
+
+namespace storage {
+
+Status requireEmpty(CopyEnd& target) {
+  for (const schema::Table& t : schema::tables()) {
+    if (t.kind == schema::TableKind::Counter) continue;
+    Result<qint64> held = target.count(t);
+    if (!held) return Error{held.error()};
+    if (*held > 0)
+      return Error{QStringLiteral("目标数据库已有数据（表 %1 有 %2 行），不能复制到其中")
+                       .arg(t.name)
+                       .arg(*held)};
+  }
+  return ok();
+}
+
+Result<QStringList> copyDatabase(const QString& from, const QString& to) {
+  Result<std::unique_ptr<CopyEnd>> source = openCopyEnd(from, false);
+  if (!source) return Error{source.error()};
+  Result<std::unique_ptr<CopyEnd>> target = openCopyEnd(to, true);
+  if (!target) return Error{target.error()};
+
+  if (Status s = (*source)->beginRead(); !s) return Error{s.error()};
+  QHash<QString, qint64> counts;
+  for (const schema::Table& t : schema::tables()) {
+    Result<qint64> rows = (*source)->count(t);
+    if (!rows) return Error{rows.error()};
+    counts.insert(t.name, *rows);
+  }
+  // Inside the target's transaction: no rows may be there, and every table must end up with
+  // as many rows as the source's before anything is committed.
+  if (Status s = (*target)->beginWrite(); !s) return Error{s.error()};
+  if (Status s = requireEmpty(**target); !s) return Error{s.error()};
+
+  for (const schema::Table& t : schema::tables()) {
+    if (Status s = (*target)->startTable(t); !s) return Error{s.error()};
+    if (Status s =
+            (*source)->read(t, [&](const QVariantList& row) { return (*target)->write(row); });
+        !s)
+      return Error{s.error()};
+    if (Status s = (*target)->endTable(); !s) return Error{s.error()};
+    Result<qint64> next = (*source)->nextIdentity(t);
+    if (!next) return Error{next.error()};
+    if (Status s = (*target)->continueIdentities(t, *next); !s) return Error{s.error()};
+  }
+  if (Status s = (*source)->finishRead(); !s) return Error{s.error()};
+  QStringList report;
+  for (const schema::Table& t : schema::tables()) {
+    Result<qint64> copied = (*target)->count(t);
+    if (!copied) return Error{copied.error()};
+    if (*copied != counts.value(t.name))
+      return Error{QStringLiteral("复制后表 %1 的行数不符：源 %2 行，目标 %3 行")
+                       .arg(t.name)
+                       .arg(counts.value(t.name))
+                       .arg(*copied)};
+    report << QStringLiteral("%1: %2").arg(t.name).arg(*copied);
+  }
+  if (Status s = (*target)->commit(); !s) return Error{s.error()};
+  return report;
+}
+
+}  // namespace storage

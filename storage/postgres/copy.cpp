@@ -1,0 +1,180 @@
+#include "storage/postgres/copy.h"
+
+#include <QHash>
+
+#include "storage/postgres/db.h"
+
+namespace storage::pg {
+
+namespace {
+
+QStringList storedColumns(const schema::Table& table) {
+  QStringList names{QStringLiteral("rid")};
+  for (const QString& name : table.columnNames()) names << quoted(name);
+  return names;
+}
+
+// One field of COPY's text format.
+void appendField(QByteArray& line, const QVariant& value) {
+  if (value.isNull()) {
+    line += "\\N";
+    return;
+  }
+  for (char c : textOf(value)) {
+    switch (c) {
+      case '\\':
+        line += "\\\\";
+        break;
+      case '\t':
+        line += "\\t";
+        break;
+      case '\n':
+        line += "\\n";
+        break;
+      case '\r':
+        line += "\\r";
+        break;
+      default:
+        line += c;
+    }
+  }
+}
+
+class PgCopyEnd final : public CopyEnd {
+ public:
+  explicit PgCopyEnd(std::unique_ptr<Connection> db) : db_(std::move(db)) {}
+
+  Status beginRead() override {
+    return db_->exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+  }
+  Status finishRead() override { return db_->exec(QStringLiteral("COMMIT")); }
+
+  Result<qint64> count(const schema::Table& table) override {
+    Result<Rows> rows = db_->run(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table.name)));
+    if (!rows) return Error{rows.error()};
+    return value(rows->get(), 0, 0).toLongLong();
+  }
+
+  Status read(const schema::Table& table,
+              const std::function<Status(const QVariantList& row)>& each) override {
+    PGconn* conn = db_->get();
+    const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY rid")
+                               .arg(storedColumns(table).join(u','), quoted(table.name))
+                               .toUtf8();
+    if (!PQsendQuery(conn, sql.constData())) return Error{db_->failure()};
+    PQsetSingleRowMode(conn);
+    Status result = ok();
+    while (PGresult* raw = PQgetResult(conn)) {
+      const Rows rows(raw);
+      const ExecStatusType status = PQresultStatus(raw);
+      if (status == PGRES_TUPLES_OK || !result) continue;
+      if (status != PGRES_SINGLE_TUPLE) {
+        result = Error{db_->failure(raw)};
+        continue;
+      }
+      QVariantList row;
+      for (int c = 0; c < PQnfields(raw); ++c) row << value(raw, 0, c);
+      if (Status s = each(row); !s) {
+        abandonRunning(conn);
+        return s;
+      }
+    }
+    return result;
+  }
+
+  Result<qint64> nextIdentity(const schema::Table& table) override {
+    Result<QString> sequence = sequenceOf(table.name);
+    if (!sequence) return Error{sequence.error()};
+    Result<Rows> next = db_->run(
+        QStringLiteral("SELECT greatest(CASE WHEN is_called THEN last_value + 1 ELSE last_value"
+                       " END, (SELECT coalesce(max(rid), 0) + 1 FROM %1)) FROM %2")
+            .arg(quoted(table.name), *sequence));
+    if (!next) return Error{next.error()};
+    return value(next->get(), 0, 0).toLongLong();
+  }
+
+  Status continueIdentities(const schema::Table& table, qint64 next) override {
+    next_.insert(table.name, next);
+    return ok();
+  }
+
+  Status beginWrite() override { return db_->exec(QStringLiteral("BEGIN")); }
+
+  Status startTable(const schema::Table& table) override {
+    if (table.kind == schema::TableKind::Counter)
+      if (Status s = db_->exec(QStringLiteral("DELETE FROM %1").arg(quoted(table.name))); !s)
+        return s;
+    tables_ << table.name;
+    const QByteArray sql = QStringLiteral("COPY %1 (%2) FROM STDIN")
+                               .arg(quoted(table.name), storedColumns(table).join(u','))
+                               .toUtf8();
+    const Rows started(PQexec(db_->get(), sql.constData()));
+    if (PQresultStatus(started.get()) != PGRES_COPY_IN) return Error{db_->failure(started.get())};
+    return ok();
+  }
+
+  Status write(const QVariantList& row) override {
+    QByteArray line;
+    for (qsizetype i = 0; i < row.size(); ++i) {
+      if (i) line += '\t';
+      appendField(line, row[i]);
+    }
+    line += '\n';
+    if (PQputCopyData(db_->get(), line.constData(), int(line.size())) != 1)
+      return Error{db_->failure()};
+    return ok();
+  }
+
+  Status endTable() override {
+    if (PQputCopyEnd(db_->get(), nullptr) != 1) return Error{db_->failure()};
+    Status result = ok();
+    while (PGresult* raw = PQgetResult(db_->get())) {
+      const Rows rows(raw);
+      if (PQresultStatus(raw) != PGRES_COMMAND_OK && result) result = Error{db_->failure(raw)};
+    }
+    return result;
+  }
+
+  Status commit() override {
+    for (const QString& table : tables_) {
+      Result<QString> sequence = sequenceOf(table);
+      if (!sequence) return Error{sequence.error()};
+      if (Status s = db_->exec(
+              QStringLiteral("SELECT setval('%1', greatest(coalesce(max(rid), 0) + 1, %2), false)"
+                             " FROM %3")
+                  .arg(*sequence)
+                  .arg(next_.value(table, 1))
+                  .arg(quoted(table)));
+          !s)
+        return s;
+    }
+    if (Status s = db_->exec(QStringLiteral("COMMIT")); !s) return s;
+    // Statistics at once, so the first reads of the copy are planned on its real sizes.
+    return db_->exec(QStringLiteral("ANALYZE"));
+  }
+
+ private:
+  // The identity sequence of `table`, as a name fit for SQL text (it comes from the catalog).
+  Result<QString> sequenceOf(const QString& table) {
+    Result<Rows> name = db_->run(QStringLiteral("SELECT pg_get_serial_sequence($1, 'rid')"),
+                                 Params({quoted(table)}));
+    if (!name) return Error{name.error()};
+    return value(name->get(), 0, 0).toString();
+  }
+
+  std::unique_ptr<Connection> db_;
+  QStringList tables_;
+  QHash<QString, qint64> next_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<CopyEnd>> openCopyEnd(const QString& location) {
+  Result<std::unique_ptr<Connection>> db = Connection::open(location, Role::Writer);
+  if (!db) return Error{db.error()};
+  if (Status s = (*db)->exec(QStringLiteral("SET statement_timeout = 0")); !s)
+    return Error{s.error()};
+  return std::unique_ptr<CopyEnd>(new PgCopyEnd(std::move(*db)));
+}
+
+}  // namespace storage::pg

@@ -1,0 +1,220 @@
+#include "storage/postgres/storage.h"
+
+#include <QScopeGuard>
+#include <limits>
+
+#include "schema/values.h"
+#include "storage/postgres/apply.h"
+#include "storage/postgres/schema.h"
+
+namespace storage {
+
+using pg::Connection;
+using pg::Params;
+using pg::Pool;
+using pg::quoted;
+using pg::Rows;
+
+namespace {
+
+constexpr Oid kText = 25;
+
+// Sends `statement` and steps through its rows as they arrive, each into `out` (see
+// sqlite_storage.cpp's stream): the identity from column 0 when `rids`, then the `shown`
+// columns. A read that ends early leaves the rest to the pool, which cancels it.
+Status stream(Connection& db, const QByteArray& statement, const Params& params,
+              const QList<int>& shown, const QStringList& names, bool rids, RowSink& out,
+              int distinctKey = -1) {
+  PGconn* conn = db.get();
+  if (!PQsendQueryPrepared(conn, statement.constData(), params.size(), params.values(), nullptr,
+                           nullptr, 0))
+    return Error{db.failure()};
+  PQsetSingleRowMode(conn);
+  out.begin(names, rids);
+  QList<QVariantList> nullKeyed;
+  Status result = ok();
+  while (PGresult* raw = PQgetResult(conn)) {
+    const Rows rows(raw);
+    const ExecStatusType status = PQresultStatus(raw);
+    if (status == PGRES_TUPLES_OK || !result) continue;
+    if (status != PGRES_SINGLE_TUPLE) {
+      result = Error{db.failure(raw)};
+      continue;
+    }
+    if (distinctKey >= 0 && PQgetisnull(raw, 0, distinctKey)) {
+      QVariantList row;
+      for (int column : shown) row << pg::value(raw, 0, column);
+      if (nullKeyed.contains(row)) continue;
+      nullKeyed << row;
+    }
+    if (rids) out.rowIdentity(QByteArray(PQgetvalue(raw, 0, 0)).toLongLong());
+    for (int column : shown) {
+      if (PQgetisnull(raw, 0, column)) {
+        out.null();
+      } else if (PQftype(raw, column) == kText) {
+        out.text(QByteArrayView(PQgetvalue(raw, 0, column), PQgetlength(raw, 0, column)));
+      } else {
+        const QVariant v = pg::value(raw, 0, column);
+        if (v.typeId() == QMetaType::LongLong)
+          out.integer(v.toLongLong());
+        else
+          out.text(v.toString().toUtf8());
+      }
+    }
+    if (Status s = out.endRow(); !s) return s;
+  }
+  return result;
+}
+
+Result<Rows> runOnce(Connection& db, const QString& sql, const QVariantList& values = {}) {
+  Result<QByteArray> statement = db.prepared(sql);
+  if (!statement) return Error{statement.error()};
+  return db.runPrepared(*statement, Params(values));
+}
+
+}  // namespace
+
+Result<std::unique_ptr<PgStorage>> PgStorage::open(const QString& location,
+                                                   const StorageOptions& options) {
+  Result<std::shared_ptr<Pool>> pool = Pool::of(location, options.pgConnections);
+  if (!pool) return Error{pool.error()};
+  return std::unique_ptr<PgStorage>(new PgStorage(*pool, pg::Gate::of(location)));
+}
+
+Status PgStorage::ensureSchema() {
+  Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
+  if (!writer) return Error{writer.error()};
+  if (Status s = (*writer)->exec(QStringLiteral("BEGIN")); !s) return s;
+  for (const QString& statement : pg::schemaStatements())
+    if (Status s = (*writer)->exec(statement); !s) return s;
+  return (*writer)->exec(QStringLiteral("COMMIT"));
+}
+
+Status PgStorage::readTable(const schema::Table& table, const std::optional<QString>& personKey,
+                            RowSink& rows) {
+  if (personKey && !table.column(u"id"))
+    return Error{QStringLiteral("表 %1 不能按身份证号读取").arg(table.name)};
+  const TableRead read = tableRead(table, personKey ? pg::personKeyCondition() : QString());
+  Result<Pool::Lease> reader = pool_->take(pg::Role::Reader);
+  if (!reader) return Error{reader.error()};
+  Result<QByteArray> statement = (*reader)->prepared(read.sql);
+  if (!statement) return Error{statement.error()};
+  Params params;
+  if (personKey) params.add(schema::trim(*personKey));
+  return stream(**reader, *statement, params, read.shown, table.columnNames(), true, rows);
+}
+
+Status PgStorage::select(const QString& text, const QVariantList& params, RowSink& rows) {
+  Result<Pool::Lease> reader = pool_->take(pg::Role::Reader);
+  if (!reader) return Error{reader.error()};
+  Result<std::shared_ptr<const pg::Select>> checked = gate_.check(**reader, text);
+  if (!checked) return Error{checked.error()};
+  const pg::Select& select = **checked;
+  if (select.marks != params.size())
+    return Error{QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个")
+                     .arg(select.marks)
+                     .arg(params.size())};
+  Result<QByteArray> statement = (*reader)->prepared(select.sql, select.marks);
+  if (!statement) return Error{statement.error()};
+  return stream(**reader, *statement, Params(params), select.shown, select.names, select.rids, rows,
+                select.distinctKey);
+}
+
+Result<SelectShape> PgStorage::describe(const QString& text) {
+  Result<Pool::Lease> reader = pool_->take(pg::Role::Reader);
+  if (!reader) return Error{reader.error()};
+  Result<std::shared_ptr<const pg::Select>> checked = gate_.check(**reader, text);
+  if (!checked) return Error{checked.error()};
+  return SelectShape{(*checked)->table, (*checked)->storedColumns};
+}
+
+Result<QList<qint64>> PgStorage::apply(const QList<TableWrite>& writes,
+                                       const std::optional<QString>& owner, const RowCheck& check) {
+  Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
+  if (!writer) return Error{writer.error()};
+  Connection& db = **writer;
+  if (Status s = db.exec(QStringLiteral("BEGIN")); !s) return Error{s.error()};
+  if (Status s = pg::takeTurns(db, writes); !s) return Error{s.error()};
+  applying_ = &db;
+  const auto done = qScopeGuard([this] { applying_ = nullptr; });
+  QList<qint64> inserted;
+  for (const TableWrite& write : writes)
+    for (const RowWrite& row : write.rows) {
+      if (check) {
+        Result<ColumnValues> stored = row.kind == protocol::Change::Kind::Insert
+                                          ? Result<ColumnValues>(ColumnValues{})
+                                          : pg::storedRow(db, *write.table, row.rid);
+        if (!stored) return Error{stored.error()};
+        if (Status s = check(*write.table, row, *stored); !s) return Error{s.error()};
+      }
+      Result<qint64> rid = pg::writeRow(db, *write.table, row, owner);
+      if (!rid) return Error{rid.error()};
+      if (row.kind == protocol::Change::Kind::Insert) inserted << *rid;
+    }
+  if (Status s = db.exec(QStringLiteral("COMMIT")); !s) return Error{s.error()};
+  return inserted;
+}
+
+Result<qint64> PgStorage::countRows(const schema::Table& table, const QString& column,
+                                    const QVariant& value) {
+  if (!table.column(column))
+    return Error{QStringLiteral("表 %1 没有列 %2").arg(table.name, column)};
+  std::optional<Pool::Lease> own;
+  Connection* db = applying_;
+  if (!db) {
+    Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
+    if (!writer) return Error{writer.error()};
+    own.emplace(std::move(*writer));
+    db = &**own;
+  }
+  Result<Rows> count = runOnce(
+      *db,
+      QStringLiteral("SELECT count(*) FROM %1 WHERE %2=$1").arg(quoted(table.name), quoted(column)),
+      {value});
+  if (!count) return Error{count.error()};
+  return pg::value(count->get(), 0, 0).toLongLong();
+}
+
+Result<std::optional<Account>> PgStorage::findAccount(const QString& id) {
+  Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
+  if (!writer) return Error{writer.error()};
+  Result<Rows> found =
+      runOnce(**writer,
+              QStringLiteral("SELECT \"password\",\"qx\" FROM %1 WHERE %2 ORDER BY rid LIMIT 1")
+                  .arg(quoted(schema::kAccounts), pg::personKeyCondition()),
+              {id});
+  if (!found) return Error{found.error()};
+  if (PQntuples(found->get()) == 0) return std::optional<Account>();
+  Account account;
+  const QVariant hash = pg::value(found->get(), 0, 0);
+  if (!hash.isNull()) account.passwordHash = hash.toString().toUtf8();
+  account.role = pg::value(found->get(), 0, 1);
+  return std::optional<Account>(account);
+}
+
+Result<qint64> PgStorage::draw(const schema::Table& history) {
+  if (!history.isHistory()) return Error{QStringLiteral("%1 不是记录表").arg(history.name)};
+  Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
+  if (!writer) return Error{writer.error()};
+  // One statement: the counter row stays locked from its read to the commit, so every server's
+  // draws take turns on it. Rows stored before numbers were checked may hold larger numbers.
+  const QString counter = quoted(history.name);
+  const QString next =
+      QStringLiteral("greatest(%1, (SELECT coalesce(max(\"id_num\"), 0) FROM %1))").arg(counter);
+  Result<Rows> drawn = runOnce(
+      **writer,
+      QStringLiteral("UPDATE %1 SET %2 = %3 + 1 WHERE rid = (SELECT min(rid) FROM %1) AND %3 < %4"
+                     " RETURNING %2")
+          .arg(quoted(schema::kCounter), counter, next)
+          .arg(std::numeric_limits<qint64>::max()));
+  if (!drawn) return Error{drawn.error()};
+  if (PQntuples(drawn->get()) == 1) return pg::value(drawn->get(), 0, 0).toLongLong();
+  Result<Rows> rows =
+      runOnce(**writer, QStringLiteral("SELECT count(*) FROM %1").arg(quoted(schema::kCounter)));
+  if (!rows) return Error{rows.error()};
+  if (pg::value(rows->get(), 0, 0).toLongLong() == 0)
+    return Error{QStringLiteral("计数器行不存在")};
+  return Error{QStringLiteral("%1的序号已用尽，请联系管理员").arg(history.caption)};
+}
+
+}  // namespace storage
