@@ -60,7 +60,8 @@ Status maySelect(const User& user, const QString& text, const QVariantList& para
   return own ? ok() : Status(Error{QStringLiteral("没有权限执行该查询")});
 }
 
-Status mayWrite(const User& user, const schema::Table& table, const QList<storage::RowWrite>& rows) {
+Status mayWrite(const User& user, const schema::Table& table,
+                const QList<storage::RowWrite>& rows) {
   if (table.name == schema::kAccounts)
     for (const storage::RowWrite& row : rows)
       if (const QVariant* role = storage::valueOf(row.values, kRole); role && !roleOf(*role))
@@ -82,7 +83,7 @@ Status mayWrite(const User& user, const schema::Table& table, const QList<storag
 
 storage::RowCheck rowCheck(const User& user, storage::Storage& store) {
   return [user, &store](const schema::Table& table, const storage::RowWrite& row,
-                          const storage::ColumnValues& stored) -> Status {
+                        const storage::ColumnValues& stored) -> Status {
     const int role = user.role;
     if (row.kind == Kind::Insert) return ok();
     const bool accounts = table.name == schema::kAccounts;

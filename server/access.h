@@ -4,8 +4,8 @@
 #include <QVariantList>
 #include <optional>
 
-#include "server/status.h"
 #include "schema/tables.h"
+#include "server/status.h"
 #include "storage/storage.h"
 
 // What each role may read and write.

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "server/status.h"
 #include "server/serve_options.h"
+#include "server/status.h"
 
 // The command line of staffinfo-server.
 namespace server {

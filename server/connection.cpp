@@ -174,8 +174,7 @@ void serveConnection(qintptr descriptor, const ConnectionContext& context) {
     if (!reason.isEmpty()) logClient(address, kConnected, peer + QStringLiteral(" connected"));
   }
   if (reason.isEmpty()) {
-    Result<std::unique_ptr<storage::Storage>> store =
-        context.openStorage();
+    Result<std::unique_ptr<storage::Storage>> store = context.openStorage();
     if (!store) {
       reason = store.error();
       logClient(address, kConnected, peer + QStringLiteral(" connected"));

@@ -7,10 +7,10 @@
 #include <memory>
 #include <optional>
 
-#include "server/status.h"
 #include "server/serve_options.h"
-#include "storage/storage.h"
+#include "server/status.h"
 #include "server/throttle.h"
+#include "storage/storage.h"
 
 namespace server {
 

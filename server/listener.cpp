@@ -24,8 +24,7 @@ QString peerAddress(qintptr descriptor) {
 }  // namespace
 
 Listener::Listener(std::function<storage::Result<std::unique_ptr<storage::Storage>>()> openStorage,
-                   ServeOptions options, std::optional<QSslConfiguration> tls,
-                   QObject* parent)
+                   ServeOptions options, std::optional<QSslConfiguration> tls, QObject* parent)
     : QTcpServer(parent),
       throttle_(options.throttleMs),
       context_{std::move(openStorage), options, std::move(tls), &throttle_} {}

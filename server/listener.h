@@ -4,8 +4,8 @@
 #include <QMutex>
 #include <QTcpServer>
 
-#include "server/status.h"
 #include "server/connection.h"
+#include "server/status.h"
 #include "server/throttle.h"
 
 namespace server {
@@ -20,8 +20,7 @@ class Listener : public QTcpServer {
 
   // `tls` set: every connection runs in TLS with it.
   Listener(std::function<storage::Result<std::unique_ptr<storage::Storage>>()> openStorage,
-           ServeOptions options, std::optional<QSslConfiguration> tls,
-           QObject* parent = nullptr);
+           ServeOptions options, std::optional<QSslConfiguration> tls, QObject* parent = nullptr);
 
  protected:
   void incomingConnection(qintptr descriptor) override;

@@ -11,12 +11,12 @@
 #include "schema/values.h"
 #include "server/accounts.h"
 #include "server/cli.h"
-#include "storage/copy.h"
-#include "storage/open.h"
 #include "server/listener.h"
 #include "server/log.h"
-#include "storage/storage.h"
 #include "server/tls.h"
+#include "storage/copy.h"
+#include "storage/open.h"
+#include "storage/storage.h"
 
 namespace {
 
@@ -88,9 +88,9 @@ int addAccountFromInput(storage::Storage& store, const Command& command) {
 int copy(const QString& from, const QString& to) {
   const Result<QStringList> counts = storage::copyDatabase(from, to);
   if (!counts) return fail(counts.error());
-  logLine(
-      QStringLiteral("copied %1 to %2: %3")
-          .arg(storage::describeLocation(from), storage::describeLocation(to), counts->join(QStringLiteral(", "))));
+  logLine(QStringLiteral("copied %1 to %2: %3")
+              .arg(storage::describeLocation(from), storage::describeLocation(to),
+                   counts->join(QStringLiteral(", "))));
   return 0;
 }
 

@@ -4,13 +4,13 @@
 #include "protocol/packet_stream.h"
 #include "schema/values.h"
 #include "server/accounts.h"
-#include "storage/account_changes.h"
 #include "server/drawn_numbers.h"
 #include "server/log.h"
-#include "storage/password.h"
 #include "server/request_limits.h"
 #include "server/write_budget.h"
 #include "server/write_plan.h"
+#include "storage/account_changes.h"
+#include "storage/password.h"
 
 namespace server {
 

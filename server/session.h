@@ -6,11 +6,11 @@
 #include <functional>
 #include <optional>
 
-#include "server/status.h"
 #include "protocol/messages.h"
 #include "server/access.h"
-#include "storage/storage.h"
+#include "server/status.h"
 #include "server/throttle.h"
+#include "storage/storage.h"
 
 namespace server {
 
@@ -23,7 +23,8 @@ class Session {
   using Send = std::function<bool(const QByteArray& frame)>;
 
   // `peer` names the client in the log; failed sign-ins from `address` are throttled.
-  Session(storage::Storage& store, QString peer, QString address, SignInThrottle& throttle, Send send);
+  Session(storage::Storage& store, QString peer, QString address, SignInThrottle& throttle,
+          Send send);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;

@@ -41,8 +41,8 @@ Result<QVariant> integerValue(const schema::Table& table, const QString& column,
 }
 
 Result<storage::ColumnValues> mapValues(const schema::Table& table,
-                               const QHash<QString, QString>& storedColumns,
-                               const QVariantMap& values) {
+                                        const QHash<QString, QString>& storedColumns,
+                                        const QVariantMap& values) {
   QHash<QString, QVariant> seen;
   storage::ColumnValues out;
   for (auto it = values.begin(); it != values.end(); ++it) {
@@ -63,8 +63,9 @@ Result<storage::ColumnValues> mapValues(const schema::Table& table,
   return out;
 }
 
-storage::ColumnValues mapExpected(const schema::Table& table, const QHash<QString, QString>& storedColumns,
-                         const QVariantMap& original) {
+storage::ColumnValues mapExpected(const schema::Table& table,
+                                  const QHash<QString, QString>& storedColumns,
+                                  const QVariantMap& original) {
   storage::ColumnValues out;
   for (auto it = original.begin(); it != original.end(); ++it) {
     const auto stored = storedColumns.constFind(it.key());
@@ -83,8 +84,8 @@ QHash<QString, QString> tableColumns(const schema::Table& table) {
 }
 
 Result<QList<storage::RowWrite>> planWrites(const schema::Table& table,
-                                   const QHash<QString, QString>& storedColumns,
-                                   const QList<protocol::Change>& changes) {
+                                            const QHash<QString, QString>& storedColumns,
+                                            const QList<protocol::Change>& changes) {
   QList<storage::RowWrite> rows;
   for (const protocol::Change& change : changes) {
     storage::RowWrite row;

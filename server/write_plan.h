@@ -3,9 +3,9 @@
 #include <QHash>
 #include <QList>
 
-#include "server/status.h"
 #include "protocol/messages.h"
 #include "schema/tables.h"
+#include "server/status.h"
 #include "storage/storage.h"
 
 // From a dataset's posted changes to row writes in stored column names.
@@ -21,8 +21,8 @@ QHash<QString, QString> tableColumns(const schema::Table& table);
 // values that map to stored columns, the password excepted, become the values the stored row must
 // still hold.
 Result<QList<storage::RowWrite>> planWrites(const schema::Table& table,
-                                   const QHash<QString, QString>& storedColumns,
-                                   const QList<protocol::Change>& changes);
+                                            const QHash<QString, QString>& storedColumns,
+                                            const QList<protocol::Change>& changes);
 
 // Replaces every value written into a password column by the hash of its trimmed text; a null
 // stays null. Runs before the transaction, as each hash takes a while; the hashes of many rows

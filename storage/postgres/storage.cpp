@@ -6,6 +6,7 @@
 #include "schema/values.h"
 #include "storage/postgres/apply.h"
 #include "storage/postgres/schema.h"
+#include "storage/row_stream.h"
 
 namespace storage {
 
@@ -19,51 +20,56 @@ namespace {
 
 constexpr Oid kText = 25;
 
-// Sends `statement` and steps through its rows as they arrive, each into `out` (see
-// sqlite_storage.cpp's stream): the identity from column 0 when `rids`, then the `shown`
-// columns. A read that ends early leaves the rest to the pool, which cancels it.
+// A single-row-mode read's current row as streamRows reads it.
+class Cursor {
+ public:
+  explicit Cursor(Connection& db) : db_(db) {}
+
+  // Takes the next result; a failure is kept and what follows drained, so the connection is
+  // ready for its next statement.
+  bool next(Status* failure) {
+    while (PGresult* raw = PQgetResult(db_.get())) {
+      row_ = Rows(raw);
+      const ExecStatusType status = PQresultStatus(raw);
+      if (status == PGRES_SINGLE_TUPLE && *failure) return true;
+      if (status != PGRES_TUPLES_OK && *failure) *failure = Error{db_.failure(raw)};
+    }
+    return false;
+  }
+  qint64 identity() const { return QByteArray(PQgetvalue(row_.get(), 0, 0)).toLongLong(); }
+  bool isNull(int column) const { return PQgetisnull(row_.get(), 0, column); }
+  std::optional<qint64> integer(int column) {
+    if (PQftype(row_.get(), column) == kText) return std::nullopt;
+    value_ = pg::value(row_.get(), 0, column);
+    if (value_.typeId() != QMetaType::LongLong) return std::nullopt;
+    return value_.toLongLong();
+  }
+  QByteArrayView text(int column) {
+    if (PQftype(row_.get(), column) == kText)
+      return QByteArrayView(PQgetvalue(row_.get(), 0, column), PQgetlength(row_.get(), 0, column));
+    scratch_ = value_.toString().toUtf8();  // integer() has read the value
+    return scratch_;
+  }
+  QVariant value(int column) const { return pg::value(row_.get(), 0, column); }
+
+ private:
+  Connection& db_;
+  Rows row_;
+  QVariant value_;
+  QByteArray scratch_;
+};
+
+// Sends `statement` and streams its rows as they arrive. A read that ends early leaves the rest
+// to the pool, which cancels it.
 Status stream(Connection& db, const QByteArray& statement, const Params& params,
               const QList<int>& shown, const QStringList& names, bool rids, RowSink& out,
               int distinctKey = -1) {
-  PGconn* conn = db.get();
-  if (!PQsendQueryPrepared(conn, statement.constData(), params.size(), params.values(), nullptr,
+  if (!PQsendQueryPrepared(db.get(), statement.constData(), params.size(), params.values(), nullptr,
                            nullptr, 0))
     return Error{db.failure()};
-  PQsetSingleRowMode(conn);
-  out.begin(names, rids);
-  QList<QVariantList> nullKeyed;
-  Status result = ok();
-  while (PGresult* raw = PQgetResult(conn)) {
-    const Rows rows(raw);
-    const ExecStatusType status = PQresultStatus(raw);
-    if (status == PGRES_TUPLES_OK || !result) continue;
-    if (status != PGRES_SINGLE_TUPLE) {
-      result = Error{db.failure(raw)};
-      continue;
-    }
-    if (distinctKey >= 0 && PQgetisnull(raw, 0, distinctKey)) {
-      QVariantList row;
-      for (int column : shown) row << pg::value(raw, 0, column);
-      if (nullKeyed.contains(row)) continue;
-      nullKeyed << row;
-    }
-    if (rids) out.rowIdentity(QByteArray(PQgetvalue(raw, 0, 0)).toLongLong());
-    for (int column : shown) {
-      if (PQgetisnull(raw, 0, column)) {
-        out.null();
-      } else if (PQftype(raw, column) == kText) {
-        out.text(QByteArrayView(PQgetvalue(raw, 0, column), PQgetlength(raw, 0, column)));
-      } else {
-        const QVariant v = pg::value(raw, 0, column);
-        if (v.typeId() == QMetaType::LongLong)
-          out.integer(v.toLongLong());
-        else
-          out.text(v.toString().toUtf8());
-      }
-    }
-    if (Status s = out.endRow(); !s) return s;
-  }
-  return result;
+  PQsetSingleRowMode(db.get());
+  Cursor cursor(db);
+  return streamRows(cursor, shown, names, rids, out, distinctKey);
 }
 
 Result<Rows> runOnce(Connection& db, const QString& sql, const QVariantList& values = {}) {

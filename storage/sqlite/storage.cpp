@@ -7,6 +7,7 @@
 
 #include "protocol/frame.h"
 #include "schema/values.h"
+#include "storage/row_stream.h"
 #include "storage/sqlite/apply.h"
 #include "storage/sqlite/schema.h"
 
@@ -19,52 +20,50 @@ using sqlite::Transaction;
 
 namespace {
 
-// Steps through the statement, each row into `out`: its identity from column 0 when `rids`,
-// then the `shown` columns. Text that is not valid UTF-8 (a blob) goes with its bad bytes
-// replaced; a real as its shortest text. With `distinctKey` (see CheckedSelect) a row whose key
-// is null and whose values repeat an earlier such row is dropped, as the distinct text without
-// row identities would have dropped it.
+// A statement's current row as streamRows reads it. Text that is not valid UTF-8 (a blob) goes
+// with its bad bytes replaced; a real as its shortest text.
+class Cursor {
+ public:
+  Cursor(Handle& db, Statement& statement) : db_(db), statement_(statement), s_(statement.get()) {}
+
+  bool next(Status* failure) {
+    const int rc = sqlite3_step(s_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) *failure = Error{db_.failure()};
+    return false;
+  }
+  qint64 identity() const { return sqlite3_column_int64(s_, 0); }
+  bool isNull(int column) const { return sqlite3_column_type(s_, column) == SQLITE_NULL; }
+  std::optional<qint64> integer(int column) const {
+    if (sqlite3_column_type(s_, column) != SQLITE_INTEGER) return std::nullopt;
+    return sqlite3_column_int64(s_, column);
+  }
+  QByteArrayView text(int column) {
+    if (sqlite3_column_type(s_, column) == SQLITE_FLOAT) {
+      scratch_ =
+          QString::number(sqlite3_column_double(s_, column), 'g', QLocale::FloatingPointShortest)
+              .toUtf8();
+      return scratch_;
+    }
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
+    const QByteArrayView text(bytes, sqlite3_column_bytes(s_, column));
+    if (QUtf8StringView(text).isValidUtf8()) return text;
+    scratch_ = QString::fromUtf8(text).toUtf8();
+    return scratch_;
+  }
+  QVariant value(int column) const { return statement_.column(column); }
+
+ private:
+  Handle& db_;
+  Statement& statement_;
+  sqlite3_stmt* s_;
+  QByteArray scratch_;
+};
+
 Status stream(Handle& db, Statement& statement, const QList<int>& shown, const QStringList& names,
               bool rids, RowSink& out, int distinctKey = -1) {
-  sqlite3_stmt* s = statement.get();
-  out.begin(names, rids);
-  QList<QVariantList> nullKeyed;
-  int rc;
-  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-    if (distinctKey >= 0 && sqlite3_column_type(s, distinctKey) == SQLITE_NULL) {
-      QVariantList row;
-      for (int column : shown) row << statement.column(column);
-      if (nullKeyed.contains(row)) continue;
-      nullKeyed << row;
-    }
-    if (rids) out.rowIdentity(sqlite3_column_int64(s, 0));
-    for (int column : shown) {
-      switch (sqlite3_column_type(s, column)) {
-        case SQLITE_NULL:
-          out.null();
-          break;
-        case SQLITE_INTEGER:
-          out.integer(sqlite3_column_int64(s, column));
-          break;
-        case SQLITE_FLOAT:
-          out.text(
-              QString::number(sqlite3_column_double(s, column), 'g', QLocale::FloatingPointShortest)
-                  .toUtf8());
-          break;
-        default: {
-          const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-          const QByteArrayView text(bytes, sqlite3_column_bytes(s, column));
-          if (QUtf8StringView(text).isValidUtf8())
-            out.text(text);
-          else
-            out.text(QString::fromUtf8(text).toUtf8());
-        }
-      }
-    }
-    if (Status status = out.endRow(); !status) return status;
-  }
-  if (rc != SQLITE_DONE) return Error{db.failure()};
-  return ok();
+  Cursor cursor(db, statement);
+  return streamRows(cursor, shown, names, rids, out, distinctKey);
 }
 
 }  // namespace
