@@ -191,6 +191,8 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
     qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
+  if (qEnvironmentVariableIsEmpty("STAFFINFO_SHEET_READER"))
+    qputenv("STAFFINFO_SHEET_READER", STAFFINFO_SHEET_READER_DEFAULT);
   const std::optional<QList<int>> sizes =
       bench::sizes(app.arguments().mid(1), "bench_export_import [N ...]");
   if (!sizes) return 2;

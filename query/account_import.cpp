@@ -1,6 +1,9 @@
 #include "query/account_import.h"
 
+#include <QRegularExpression>
+
 #include "query/spreadsheet.h"
+#include "schema/limits.h"
 #include "schema/values.h"
 #include "shell/dialogs.h"
 #include "shell/remote_dataset.h"
@@ -25,14 +28,37 @@ QHash<QString, int> rowsById(const RemoteDataset& dataset) {
   return rows;
 }
 
+// A number as a spreadsheet shows it with an exponent: an identity number kept in a number
+// cell, its last digits already rounded away.
+bool isRoundedNumber(const QString& text) {
+  static const QRegularExpression number(QStringLiteral("^[+-]?\\d+(\\.\\d*)?[eE][+-]?\\d+$"));
+  return number.match(text).hasMatch();
+}
+
+// Why a cell's text cannot be stored in `table`.`column`: empty, or longer than the column
+// allows (the server would refuse the whole batch for it).
+void checkValue(QStringList& reasons, const QString& text, const QString& caption,
+                QStringView table, QStringView column) {
+  const schema::Column& bound = *schema::table(table)->column(column);
+  if (text.isEmpty())
+    reasons << caption + QStringLiteral("为空");
+  else if (schema::exceedsBound(bound, text))
+    reasons << QStringLiteral("%1超过 %2 字节").arg(caption).arg(schema::maxValueBytes(bound));
+}
+
 // Why a row cannot be written; `storedRole` is the role of the account it would overwrite.
 // An administrator (role 1) may neither give role 0 nor touch a role-0 account: the server
 // would refuse the whole batch for it.
 QString reasonsOf(const AccountImport::Row& row, const QVariant& storedRole) {
   QStringList reasons;
-  if (row.id.isEmpty()) reasons << QStringLiteral("身份证号为空");
-  if (row.name.isEmpty()) reasons << QStringLiteral("姓名为空");
-  if (row.password.isEmpty()) reasons << QStringLiteral("密码为空");
+  checkValue(reasons, row.id, QStringLiteral("身份证号"), schema::kAccounts, u"id");
+  if (isRoundedNumber(row.id))
+    reasons << QStringLiteral(
+                   "身份证号是数字 %1，末几位已丢失：请将身份证号列设为文本格式，"
+                   "重新输入身份证号后再导入")
+                   .arg(row.id);
+  checkValue(reasons, row.name, QStringLiteral("姓名"), u"info", u"name");
+  checkValue(reasons, row.password, QStringLiteral("密码"), schema::kAccounts, u"password");
   if (!kRoles.contains(row.role)) reasons << QStringLiteral("权限不是 0、1 或 2");
   if (SignIn::state().role == 1) {
     if (row.role == kRoles[0]) reasons << QStringLiteral("管理员不能授予超级管理员权限");
@@ -80,8 +106,8 @@ void AccountImport::plan(const QString& path) {
     const int last = lastLine.value(row.id, row.line);
     if (row.action == Action::Blank || last == row.line) continue;
     const QString later = QStringLiteral("第 %1 行的身份证号与此行相同，以第 %1 行为准").arg(last);
-    row.reason = row.reason.isEmpty() ? later : row.reason + QStringLiteral("；") + later;
-    row.action = Action::Refuse;
+    row.reason = row.reason.isEmpty() ? later : later + QStringLiteral("；") + row.reason;
+    row.action = Action::Superseded;
   }
 }
 
@@ -97,6 +123,7 @@ AccountImport::Counts AccountImport::planned() const {
     if (row.action == Action::Add) ++counts.added;
     if (row.action == Action::Overwrite) ++counts.overwritten;
     if (row.action == Action::Refuse) ++counts.refused;
+    if (row.action == Action::Superseded) ++counts.superseded;
   }
   return counts;
 }
@@ -163,6 +190,8 @@ QString AccountImport::actionText(const Row& row) {
       return QStringLiteral("覆盖已有账户");
     case Action::Refuse:
       return QStringLiteral("拒绝：") + row.reason;
+    case Action::Superseded:
+      return QStringLiteral("被后面的行覆盖：") + row.reason;
     case Action::Blank:
       break;
   }
@@ -176,13 +205,22 @@ QList<QStringList> AccountImport::table() const {
   return lines;
 }
 
+namespace {
+
+// "新增 a 个，覆盖 b 个，拒绝 c 个。", with the rows superseded by later rows when there are any.
+QString countsText(const AccountImport::Counts& c) {
+  QString text = QStringLiteral("新增 %1 个，覆盖 %2 个，拒绝 %3 个")
+                     .arg(c.added)
+                     .arg(c.overwritten)
+                     .arg(c.refused);
+  if (c.superseded > 0) text += QStringLiteral("，被后面的行覆盖 %1 行").arg(c.superseded);
+  return text + QStringLiteral("。");
+}
+
+}  // namespace
+
 QString AccountImport::summary() const {
-  const Counts c = planned();
-  return QStringLiteral("共 %1 行：新增 %2 个，覆盖 %3 个，拒绝 %4 个。")
-      .arg(rows_.size())
-      .arg(c.added)
-      .arg(c.overwritten)
-      .arg(c.refused);
+  return QStringLiteral("共 %1 行：").arg(rows_.size()) + countsText(planned());
 }
 
 QString AccountImport::outcomeText(const Outcome& outcome) const {
@@ -193,10 +231,10 @@ QString AccountImport::outcomeText(const Outcome& outcome) const {
                               .arg(w.overwritten);
   if (!outcome.failure.isEmpty()) return outcome.failure + u'\n' + written;
   if (outcome.cancelled) return QStringLiteral("导入已取消：") + written;
-  return QStringLiteral("批量导入成功!\n新增 %1 个，覆盖 %2 个，拒绝 %3 个。")
-      .arg(w.added)
-      .arg(w.overwritten)
-      .arg(planned().refused);
+  Counts done = planned();
+  done.added = w.added;
+  done.overwritten = w.overwritten;
+  return QStringLiteral("批量导入成功!\n") + countsText(done);
 }
 
 }  // namespace query

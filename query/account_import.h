@@ -17,19 +17,21 @@ namespace query {
 // the person's name (`info`: id, name), overwriting what the identity number already has.
 class AccountImport {
  public:
-  enum class Action { Add, Overwrite, Refuse, Blank };
+  // Superseded: a later row bears the same identity number and is the one that counts.
+  enum class Action { Add, Overwrite, Refuse, Superseded, Blank };
 
   struct Row {
     int line = 0;                      // row number in the sheet
     QString name, id, password, role;  // trimmed cell texts
     Action action = Action::Add;
-    QString reason;  // why the row is refused
+    QString reason;  // why the row is refused or superseded
   };
 
   struct Counts {
     int added = 0;
     int overwritten = 0;
     int refused = 0;
+    int superseded = 0;
     int written() const { return added + overwritten; }
   };
 
@@ -48,10 +50,13 @@ class AccountImport {
 
   // Reads the workbook at `path` (the first sheet, from row 2 to its last used row) and decides
   // what each row will do, after one read of the accounts and one of the `info` names. A row is
-  // refused when its identity number, password or name is empty or its role is not 0, 1 or 2,
-  // and, for a signed-in administrator (role 1), when it gives role 0 or overwrites a role-0
-  // account; of rows sharing an identity number only the last counts. Throws
-  // spreadsheet::Error or RemoteError.
+  // refused when its identity number, password or name is empty or longer than its column
+  // allows (schema/limits.h), when its identity number is a number the spreadsheet has
+  // rounded ("9.00000000000001e+17"), when its role is not 0, 1 or 2, and, for a signed-in
+  // administrator (role 1), when it gives role 0 or overwrites a role-0 account: every check
+  // the server makes, so a plan without refusals is written whole. Of rows sharing an identity
+  // number only the last counts; the earlier ones are superseded. Throws spreadsheet::Error or
+  // RemoteError.
   void plan(const QString& path);
   const QList<Row>& rows() const { return rows_; }
   Counts planned() const;
@@ -64,7 +69,7 @@ class AccountImport {
   // The plan as a table for the preview: line, name, identity number, role, what happens.
   static QStringList headings();
   QList<QStringList> table() const;
-  // "共 N 行：新增 …，覆盖 …，拒绝 …。"
+  // "共 N 行：新增 …，覆盖 …，拒绝 …。", and how many rows later rows supersede, if any.
   QString summary() const;
   // What the user is told afterwards: "批量导入成功!" with the counts, or why not all was done.
   QString outcomeText(const Outcome& outcome) const;

@@ -31,4 +31,7 @@ class Tdata_report : public Form {
  protected:
   void FormShow() override;
   void FormClose() override;
+
+ private:
+  QString exportFolder_;  // where the last export was saved; the next save dialog opens there
 };

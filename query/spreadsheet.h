@@ -55,7 +55,14 @@ class Writer {
 // row r+1, column c+1. The list runs to the last row that holds a value; rows are as long as
 // their last value, and an empty cell reads as the empty text. A number reads as the text of
 // the number ("2", "0.5"). xlsx and ods are told by their content, legacy xls by its signature;
-// anything else is read as CSV (UTF-8, or GB18030 when it is not UTF-8). Throws Error.
+// a file named .xlsx, .xls or .ods that is none of them is refused, anything else is read as
+// CSV (UTF-8, or GB18030 when it is not UTF-8).
+//
+// The file is read by a separate process, staffinfo-sheet-reader (beside this program, or
+// $STAFFINFO_SHEET_READER), bounded in memory and time: a file that crashes or exhausts a
+// reading library is refused like any other damaged file, and this program goes on. Throws
+// Error, whose text names the file and, where the fault lies in a cell, the sheet, row and
+// column.
 QList<QStringList> readFirstSheet(const QString& path);
 
 }  // namespace spreadsheet

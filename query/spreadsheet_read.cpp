@@ -1,42 +1,83 @@
 #include <freexl.h>
 
 #include <QFile>
-#include <QStringDecoder>
+#include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <orcus/format_detection.hpp>
 #include <orcus/orcus_csv.hpp>
 #include <orcus/orcus_ods.hpp>
 #include <orcus/spreadsheet/import_interface.hpp>
 #include <string>
 #include <vector>
 
+#include "query/ods_styles.h"
 #include "query/sheet_cells.h"
 #include "query/spreadsheet.h"
+#include "query/zip_parts.h"
 
-namespace spreadsheet {
+namespace spreadsheet::detail {
 
-namespace detail {
+QString columnName(int column) {
+  QString name;
+  for (int c = column + 1; c > 0; c = (c - 1) / 26) name.prepend(QChar(u'A' + (c - 1) % 26));
+  return name;
+}
+
+QString cellPlace(const QString& sheet, int row, int column) {
+  const QString place = QStringLiteral("第 %1 行第 %2 列（%3）")
+                            .arg(qint64(row) + 1)
+                            .arg(qint64(column) + 1)
+                            .arg(columnName(column) + QString::number(qint64(row) + 1));
+  return sheet.isEmpty() ? place : QStringLiteral("工作表“%1”").arg(sheet) + place;
+}
 
 void Cells::set(int row, int column, QString text) {
-  if (row < 0 || column < 0 || text.isEmpty()) return;
-  if (rows_.size() <= row) rows_.resize(row + 1);
+  if (row < 0 || column < 0 || row >= kMaxRows || column >= kMaxColumns)
+    throw Error(
+        cellPlace(sheet_, row, column) +
+        QStringLiteral("超出了表格的范围（最多 %1 行、%2 列）").arg(kMaxRows).arg(kMaxColumns));
+  if (text.isEmpty()) return;
+  const auto grow = [this](qsizetype more) {
+    cells_ += more;
+    if (cells_ > kMaxCells)
+      throw Error(QStringLiteral("表格太大：超过 %1 个单元格").arg(kMaxCells));
+  };
+  if (rows_.size() <= row) {
+    grow(row + 1 - rows_.size());
+    rows_.resize(row + 1);
+  }
   QStringList& cells = rows_[row];
-  while (cells.size() <= column) cells << QString();
+  if (cells.size() <= column) {
+    grow(column + 1 - cells.size());
+    cells.resize(column + 1);
+  }
   cells[column] = std::move(text);
 }
 
 QString numberText(double value) {
   if (std::floor(value) == value && std::fabs(value) < 1e15) return QString::number(qint64(value));
-  return QString::number(value, 'g', 15);
+  // Fewer digits when fewer give the number back: a tiny number keeps too few bits for 15
+  // (1E-310 is 9.99999999999997e-311 to 15 digits).
+  const QString shortest = QString::number(value, 'e', QLocale::FloatingPointShortest);
+  const qsizetype digits =
+      std::count_if(shortest.begin(), shortest.begin() + shortest.indexOf(u'e'),
+                    [](QChar c) { return c.isDigit(); });
+  return QString::number(value, 'g', int(qMin<qsizetype>(digits, 15)));
 }
 
-}  // namespace detail
+QString numberCellText(std::string_view stored) {
+  std::string_view digits = stored;
+  if (digits.starts_with('+')) digits.remove_prefix(1);
+  double value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error == std::errc() && end == digits.data() + digits.size() && std::isfinite(value))
+    return numberText(value);
+  return QString::fromUtf8(stored.data(), qsizetype(stored.size()));
+}
 
 namespace {
-
-using detail::Cells;
-using detail::numberText;
-using detail::readXlsx;
 
 namespace iface = orcus::spreadsheet::iface;
 using orcus::spreadsheet::col_t;
@@ -103,7 +144,9 @@ class Sheet : public iface::import_sheet {
   void set_format(row_t, col_t, size_t) override {}
   void set_format(row_t, col_t, row_t, col_t, size_t) override {}
   void fill_down_cells(row_t, col_t, row_t) override {}
-  orcus::spreadsheet::range_size_t get_sheet_size() const override { return {1048576, 16384}; }
+  orcus::spreadsheet::range_size_t get_sheet_size() const override {
+    return {kMaxRows, kMaxColumns};
+  }
 
  private:
   void put(row_t row, col_t col, QString text) {
@@ -116,12 +159,16 @@ class Sheet : public iface::import_sheet {
 
 class Factory : public iface::import_factory {
  public:
-  explicit Factory(Cells& first) : first_(first) {}
+  // `named`: the first sheet takes the name the file gives it (a CSV file gives none).
+  Factory(Cells& first, bool named) : first_(first), named_(named) {}
 
   iface::import_shared_strings* get_shared_strings() override { return &strings_; }
+  iface::import_styles* get_styles() override { return &styles_; }
 
   iface::import_sheet* append_sheet(orcus::spreadsheet::sheet_t index,
                                     std::string_view name) override {
+    if (index == 0 && named_)
+      first_.setSheet(QString::fromUtf8(name.data(), qsizetype(name.size())));
     sheets_.push_back(std::make_unique<Sheet>(index == 0 ? &first_ : nullptr, strings_));
     names_.emplace_back(name);
     return sheets_.back().get();
@@ -138,40 +185,25 @@ class Factory : public iface::import_factory {
 
  private:
   Cells& first_;
+  bool named_;
   Strings strings_;
+  IgnoredStyles styles_;
   std::vector<std::unique_ptr<Sheet>> sheets_;
   std::vector<std::string> names_;
 };
 
-// CSV files come as UTF-8 (with or without a byte-order mark) or, from Chinese systems, GB18030.
-std::string csvText(const QByteArray& bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  QString text = utf8.decode(bytes);
-  if (utf8.hasError()) {
-    QStringDecoder gb("GB18030");
-    if (gb.isValid()) text = gb.decode(bytes);
-  }
-  if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-  return text.toStdString();
+QList<QStringList> readOds(const QByteArray& bytes) {
+  Cells cells;
+  Factory factory(cells, true);
+  orcus::orcus_ods(&factory).read_stream({bytes.constData(), size_t(bytes.size())});
+  return cells.take();
 }
 
-// xlsx by our own reading of its parts (orcus 0.17 passes over inline strings, which is what
-// constant-memory writers, ours too, produce); ods and CSV through orcus's import filters.
-QList<QStringList> readByContent(const QByteArray& bytes) {
+QList<QStringList> readCsv(const QByteArray& bytes) {
+  const std::string text = csvText(bytes).toStdString();
   Cells cells;
-  Factory factory(cells);
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-  switch (orcus::detect(data, size_t(bytes.size()))) {
-    case orcus::format_t::xlsx:
-      return readXlsx(bytes);
-    case orcus::format_t::ods:
-      orcus::orcus_ods(&factory).read_stream({bytes.constData(), size_t(bytes.size())});
-      break;
-    default: {
-      const std::string text = csvText(bytes);
-      orcus::orcus_csv(&factory).read_stream(text);
-    }
-  }
+  Factory factory(cells, false);
+  orcus::orcus_csv(&factory).read_stream(text);
   return cells.take();
 }
 
@@ -189,8 +221,11 @@ QList<QStringList> readXls(const QString& path) {
   unsigned short columns = 0;
   if (opened != FREEXL_OK || freexl_select_active_worksheet(handle, 0) != FREEXL_OK ||
       freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-    throw Error(QStringLiteral("无法读取 xls 文件 %1（错误 %2）").arg(path).arg(opened));
+    throw Error(QStringLiteral("它不是可以读取的 xls 电子表格：文件已损坏，或格式太旧（错误 %1）")
+                    .arg(opened));
   Cells cells;
+  if (const char* name = nullptr; freexl_get_worksheet_name(handle, 0, &name) == FREEXL_OK && name)
+    cells.setSheet(QString::fromUtf8(name));
   for (unsigned int r = 0; r < rows; ++r)
     for (unsigned short c = 0; c < columns; ++c) {
       FreeXL_CellValue value;
@@ -205,32 +240,59 @@ QList<QStringList> readXls(const QString& path) {
         case FREEXL_CELL_NULL:
           break;
         default:  // text, date, date-time and time all come as UTF-8 text
-          cells.set(int(r), c, QString::fromUtf8(value.value.text_value));
+          if (value.value.text_value)
+            cells.set(int(r), c, QString::fromUtf8(value.value.text_value));
       }
     }
   return cells.take();
 }
 
-bool isCompoundFile(const QByteArray& bytes) {
-  static const QByteArray signature = QByteArray::fromHex("d0cf11e0a1b11ae1");
-  return bytes.startsWith(signature);
+// A file of one of the spreadsheet formats by its name, whatever it holds.
+bool namedAsWorkbook(const QString& path) {
+  static const QStringList suffixes = {QStringLiteral("xlsx"), QStringLiteral("xlsm"),
+                                       QStringLiteral("xls"), QStringLiteral("ods")};
+  return suffixes.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
+}
+
+// xlsx and ods are zip archives told apart by their parts, legacy xls a compound file; any
+// other file is CSV text, unless its name says it is a workbook.
+QList<QStringList> readByContent(const QString& path, const QByteArray& bytes) {
+  static const QByteArray compound = QByteArray::fromHex("d0cf11e0a1b11ae1");
+  if (bytes.startsWith(compound)) return readXls(path);
+  if (bytes.startsWith("PK")) {
+    const ZipParts zip(bytes);
+    if (zip.contains(QStringLiteral("xl/workbook.xml"))) return readXlsx(zip);
+    if (!zip.contains(QStringLiteral("content.xml")))
+      throw Error(QStringLiteral("它不是电子表格：zip 压缩包中没有工作表"));
+    zip.checkAll();  // orcus inflates the archive itself
+    return readOds(bytes);
+  }
+  if (namedAsWorkbook(path))
+    throw Error(QStringLiteral("它不是电子表格：内容不是 xlsx、xls 或 ods 格式，文件可能已损坏"));
+  return readCsv(bytes);
 }
 
 }  // namespace
 
-QList<QStringList> readFirstSheet(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    throw Error(QStringLiteral("无法打开文件 %1：%2").arg(path, file.errorString()));
-  const QByteArray bytes = file.readAll();
-  file.close();
+QList<QStringList> readSheetFile(const QString& path) {
+  const QString prefix = QStringLiteral("无法读取文件 %1：").arg(path);
   try {
-    return isCompoundFile(bytes) ? readXls(path) : readByContent(bytes);
-  } catch (const Error&) {
-    throw;
-  } catch (const std::exception& e) {
-    throw Error(QStringLiteral("无法读取文件 %1：%2").arg(path, QString::fromUtf8(e.what())));
+    QFile file(path);
+    if (!QFileInfo(path).isFile()) throw Error(QStringLiteral("文件不存在"));
+    if (!file.open(QIODevice::ReadOnly))
+      throw Error(QStringLiteral("文件打不开，没有读取它的权限"));
+    const QByteArray bytes = file.read(kMaxPartBytes + 1);
+    if (bytes.size() > kMaxPartBytes)
+      throw Error(QStringLiteral("文件太大，超过 %1 MiB").arg(kMaxPartBytes / (1024 * 1024)));
+    return readByContent(path, bytes);
+  } catch (const Error& e) {
+    throw Error(prefix + QString::fromUtf8(e.what()));
+  } catch (const std::bad_alloc&) {
+    throw Error(prefix + QStringLiteral("读取它需要的内存超过了限制，文件太大或已损坏"));
+  } catch (const std::exception&) {
+    // The libraries' own texts are English and name their internals: not shown.
+    throw Error(prefix + QStringLiteral("文件已损坏，或不是电子表格"));
   }
 }
 
-}  // namespace spreadsheet
+}  // namespace spreadsheet::detail

@@ -1,12 +1,13 @@
+#include <charconv>
 #include <map>
+#include <orcus/parser_base.hpp>
 #include <orcus/sax_parser.hpp>
-#include <orcus/zip_archive.hpp>
-#include <orcus/zip_archive_stream.hpp>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "query/sheet_cells.h"
+#include "query/spreadsheet.h"
+#include "query/zip_parts.h"
 
 // The first worksheet of an xlsx file, read from its parts: the workbook names its first sheet,
 // the workbook's relations give that sheet's part, the shared strings hold the texts cells name
@@ -20,15 +21,16 @@ using orcus::sax::parser_attribute;
 using orcus::sax::parser_element;
 using Attrs = std::map<std::string, std::string>;
 
-std::string partText(const orcus::zip_archive& zip, const std::string& name) {
-  std::vector<unsigned char> bytes;
-  if (!zip.read_file_entry(name, bytes)) return {};
-  return std::string(bytes.begin(), bytes.end());
-}
-
 template <typename Handler>
-void parse(const std::string& xml, Handler& handler) {
-  orcus::sax_parser<Handler>(xml.data(), xml.size(), handler).parse();
+void parse(const ZipParts& zip, const QString& part, Handler& handler) {
+  const QByteArray xml = zip.read(part);
+  try {
+    orcus::sax_parser<Handler>(xml.constData(), size_t(xml.size()), handler).parse();
+  } catch (const orcus::parse_error& e) {
+    throw Error(QStringLiteral("文件中的 %1 已损坏：第 %2 个字节处不是正确的 XML")
+                    .arg(part)
+                    .arg(qint64(e.offset())));
+  }
 }
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -51,14 +53,17 @@ class Attributes : public orcus::sax_handler {
   Attrs attributes_;
 };
 
-// The relation id of the workbook's first sheet.
+// The name and relation id of the workbook's first sheet.
 class FirstSheet : public Attributes {
  public:
   std::string id;
+  QString name;
 
  protected:
-  void element(std::string_view name, Attrs& a) override {
-    if (name == "sheet" && id.empty()) id = a["id"];
+  void element(std::string_view element, Attrs& a) override {
+    if (element != "sheet" || !id.empty()) return;
+    id = a["id"];
+    name = text(a["name"]);
   }
 };
 
@@ -118,15 +123,21 @@ class SharedStrings : public Texts {
   void done(std::string& s) override { all.push_back(text(s)); }
 };
 
-// "B3" → row 2, column 1; parts left out keep the given defaults.
-void place(std::string_view reference, int& row, int& column) {
-  int c = 0, r = 0;
+// A cell reference ("B3": row 2, column 1); parts left out keep the given row and column. A
+// reference beyond the sheet's limits is refused, before any of it is used.
+void place(std::string_view reference, const QString& sheet, int& row, int& column) {
+  qint64 c = 0, r = 0;
   for (const char ch : reference) {
-    if (ch >= 'A' && ch <= 'Z') c = c * 26 + (ch - 'A' + 1);
-    if (ch >= '0' && ch <= '9') r = r * 10 + (ch - '0');
+    if (ch >= 'A' && ch <= 'Z') c = qMin<qint64>(c * 26 + (ch - 'A' + 1), kMaxColumns + 1);
+    if (ch >= '0' && ch <= '9') r = qMin<qint64>(r * 10 + (ch - '0'), kMaxRows + 1);
   }
-  if (c > 0) column = c - 1;
-  if (r > 0) row = r - 1;
+  if (c > kMaxColumns || r > kMaxRows)
+    throw Error(QStringLiteral("工作表“%1”的单元格 %2 超出了表格的范围（最多 %3 行、%4 列）")
+                    .arg(sheet, text(reference))
+                    .arg(kMaxRows)
+                    .arg(kMaxColumns));
+  if (c > 0) column = int(c - 1);
+  if (r > 0) row = int(r - 1);
 }
 
 class SheetCells : public Texts {
@@ -147,10 +158,10 @@ class SheetCells : public Texts {
     if (name == "row") {
       ++row_;
       column_ = -1;
-      place(a["r"], row_, column_);
+      place(a["r"], cells_.sheet(), row_, column_);
     } else if (name == "c") {
       ++column_;
-      place(a["r"], row_, column_);
+      place(a["r"], cells_.sheet(), row_, column_);
       type_ = a["t"];
       value_.clear();
     } else if (name == "v") {
@@ -162,19 +173,27 @@ class SheetCells : public Texts {
     if (type_ == "inlineStr")
       shown = text(inline_);
     else if (type_ == "s")
-      shown = std::stoul(value_.empty() ? "0" : value_) < shared_.size()
-                  ? shared_[std::stoul(value_)]
-                  : QString();
+      shown = sharedString();
     else if (type_ == "b")
       shown = value_ == "1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     else if (type_.empty() || type_ == "n")
-      shown = value_.empty() ? QString() : numberText(std::stod(value_));
+      shown = numberCellText(value_);
     else  // str (a formula's text), e (an error), d (a date as text)
       shown = text(value_);
     cells_.set(row_, column_, shown);
   }
 
  private:
+  QString sharedString() const {
+    size_t index = 0;
+    const char* end = value_.data() + value_.size();
+    const auto [stop, error] = std::from_chars(value_.data(), end, index);
+    if (error != std::errc() || stop != end || index >= shared_.size())
+      throw Error(cellPlace(cells_.sheet(), row_, column_) +
+                  QStringLiteral("：引用的共享文本“%1”不存在").arg(text(value_)));
+    return shared_[index];
+  }
+
   Cells& cells_;
   const std::vector<QString>& shared_;
   int row_ = -1;
@@ -186,25 +205,22 @@ class SheetCells : public Texts {
 
 }  // namespace
 
-QList<QStringList> readXlsx(const QByteArray& file) {
-  orcus::zip_archive_stream_blob stream(reinterpret_cast<const uint8_t*>(file.constData()),
-                                        size_t(file.size()));
-  orcus::zip_archive zip(&stream);
-  zip.load();
-
+QList<QStringList> readXlsx(const ZipParts& zip) {
   FirstSheet first;
-  parse(partText(zip, "xl/workbook.xml"), first);
+  parse(zip, QStringLiteral("xl/workbook.xml"), first);
   Relation relation(first.id);
-  parse(partText(zip, "xl/_rels/workbook.xml.rels"), relation);
-  if (relation.target.empty()) throw std::runtime_error("no worksheet in the workbook");
-  const std::string part =
-      relation.target.front() == '/' ? relation.target.substr(1) : "xl/" + relation.target;
+  parse(zip, QStringLiteral("xl/_rels/workbook.xml.rels"), relation);
+  if (relation.target.empty()) throw Error(QStringLiteral("文件中没有工作表"));
+  const QString part = relation.target.front() == '/'
+                           ? text(relation.target).mid(1)
+                           : QStringLiteral("xl/") + text(relation.target);
   SharedStrings shared;
-  if (const std::string xml = partText(zip, "xl/sharedStrings.xml"); !xml.empty())
-    parse(xml, shared);
+  if (const QString strings = QStringLiteral("xl/sharedStrings.xml"); zip.contains(strings))
+    parse(zip, strings, shared);
   Cells cells;
+  cells.setSheet(first.name);
   SheetCells sheet(cells, shared.all);
-  parse(partText(zip, part), sheet);
+  parse(zip, part, sheet);
   return cells.take();
 }
 

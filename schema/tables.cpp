@@ -40,7 +40,7 @@ QList<Table> build() {
       {col("tel", "电话", K::Text), col("yb", "邮编", K::Text), col("zjxy", "宗教信仰", K::Text),
        col("email", "电子信箱", K::Text), col("address", "地址", K::Text),
        col("pexm", "配偶姓名", K::Text), col("pedw", "配偶工作单位", K::Text),
-       col("shjz", "社会兼职", K::Text), col("xsttjz", "学术团体兼职", K::Text)});
+       col("shjz", "社会兼职", K::LongText), col("xsttjz", "学术团体兼职", K::LongText)});
   all << oneRow("gzdd", "工作调动情况",
                 {col("year", "参加工作年月", K::YearMonth), col("gn", "工龄", K::NumberText),
                  col("cjny", "从教年月", K::YearMonth), col("jn", "教龄", K::NumberText),
@@ -78,7 +78,7 @@ QList<Table> build() {
   all << history("jyqk", "受教育情况",
                  {col("rxny", "入学年月", K::YearMonth), col("byny", "毕业年月", K::YearMonth),
                   col("byxx", "毕业学校", K::Text), col("xl", "学历", K::Text),
-                  col("xlsm", "学历说明", K::Text), col("zy", "专业", K::Text),
+                  col("xlsm", "学历说明", K::LongText), col("zy", "专业", K::Text),
                   col("xxfs", "学习方式", K::Text), col("xw", "学位", K::Text),
                   col("xwsj", "学位时间", K::YearMonth), col("xwgj", "学位授予国家", K::Text),
                   col("xwdw", "学位授予单位", K::Text)});
@@ -86,10 +86,10 @@ QList<Table> build() {
       "jnpx", "境内培训情况",
       {col("start_sj", "起始时间", K::YearMonth), col("end_sj", "结束时间", K::YearMonth),
        col("xss", "学时数", K::NumberText), col("jb", "培训级别", K::Text),
-       col("xs", "形式", K::Text), col("nr", "内容", K::Text), col("dw", "培训单位", K::Text)});
+       col("xs", "形式", K::Text), col("nr", "内容", K::LongText), col("dw", "培训单位", K::Text)});
   all << history("jwpx", "境外培训情况",
                  {col("start_sj", "起始时间", K::YearMonth),
-                  col("end_sj", "结束时间", K::YearMonth), col("nr", "内容", K::Text),
+                  col("end_sj", "结束时间", K::YearMonth), col("nr", "内容", K::LongText),
                   col("dw", "培训单位", K::Text), col("gj", "培训国家地区", K::Text)});
 
   all << Table{kAccounts,

@@ -12,6 +12,7 @@ namespace schema {
 enum class Kind {
   IdentityNumber,  // identity-card number as text; `id` everywhere
   Text,            // free text, stored trimmed
+  LongText,        // free text that may run to paragraphs (posts held, course content)
   YearMonth,       // six bytes in GBK, e.g. "198001" (see values.h)
   Choice,          // text proposed by a fixed list; any text is accepted
   NumberText,      // a count typed by the user, stored as text

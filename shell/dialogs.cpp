@@ -52,8 +52,9 @@ class QtDialogs : public Dialogs {
   QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override {
     return QFileDialog::getOpenFileName(parent, caption, {}, filter);
   }
-  QString saveFileName(QWidget* parent, const QString& caption, const QString& filter) override {
-    return QFileDialog::getSaveFileName(parent, caption, {}, filter);
+  QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                       const QString& folder) override {
+    return QFileDialog::getSaveFileName(parent, caption, folder, filter);
   }
   bool preview(QWidget* parent, const QString& text, const QStringList& headings,
                const QList<QStringList>& rows) override {

@@ -27,9 +27,11 @@ class Dialogs {
   virtual void error(QWidget* parent, const QString& text) = 0;
   // A Yes/No question; true for Yes.
   virtual bool question(QWidget* parent, const QString& text) = 0;
-  // File dialogs; an empty name when the user cancels.
+  // File dialogs; an empty name when the user cancels. The save dialog opens in `folder`, or
+  // where the platform chooses when it is empty.
   virtual QString openFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
-  virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+  virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                               const QString& folder = {}) = 0;
   // What a task is about to do, row by row: `text` above a table of `rows` under `headings`,
   // with 确定 and 取消; true for 确定. A stand-in that does not script it agrees.
   virtual bool preview(QWidget* parent, const QString& text, const QStringList& headings,

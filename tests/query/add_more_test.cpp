@@ -26,7 +26,7 @@ const QString kAdmin = QStringLiteral("110101199001011234");
 const QString kExisting = QStringLiteral("120101199001011234");
 const QVariantList kHeading = {"姓名", "身份证号", "密码", "权限"};
 
-using Sheet = QList<QVariantList>;  // a number cell is an int, a text cell a QString
+using Sheet = QList<QVariantList>;  // a number cell is an int or double, a text cell a QString
 
 Tmore_add* form() { return static_cast<Tmore_add*>(forms::find(u"more_add")); }
 
@@ -39,8 +39,8 @@ void writeXlsx(const QString& path, const QList<Sheet>& sheets, int active = 0) 
     for (int r = 0; r < sheets[s].size(); ++r)
       for (int c = 0; c < sheets[s][r].size(); ++c) {
         const QVariant& v = sheets[s][r][c];
-        if (v.typeId() == QMetaType::Int)
-          worksheet_write_number(sheet, r, c, v.toInt(), nullptr);
+        if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::Double)
+          worksheet_write_number(sheet, r, c, v.toDouble(), nullptr);
         else if (!v.toString().isEmpty())
           worksheet_write_string(sheet, r, c, v.toString().toUtf8().constData(), nullptr);
       }
@@ -128,27 +128,34 @@ class AddMoreTest : public QObject {
                         {" 甲二 ", " 330101199001010001 ", " p1b ", " 1 "},
                         {"己", kExisting, "new", 2},
                         {"庚", "'", "pq", 2},
+                        {"辛", 900000000000001000.0, "p", 2},
+                        {QString(67, u'名'), "330101199001010006", "p", 2},
                     }});
     form()->edit1->setText(path);
     form()->button2->click();
     QCOMPARE(fixture_.dialogs.errors, QStringList());
     QCOMPARE(fixture_.dialogs.previews.size(), 1);
     const auto& preview = fixture_.dialogs.previews.first();
-    QVERIFY(preview.text.startsWith("共 10 行：新增 2 个，覆盖 1 个，拒绝 6 个。"));
     QStringList actions;
     for (const QStringList& row : preview.rows) actions << row[0] + u' ' + row.last();
     QCOMPARE(actions,
-             (QStringList{"2 拒绝：第 9 行的身份证号与此行相同，以第 9 行为准",
+             (QStringList{"2 被后面的行覆盖：第 9 行的身份证号与此行相同，以第 9 行为准",
                           "3 拒绝：身份证号为空", "4 空行，略过", "5 拒绝：密码为空",
                           "6 拒绝：权限不是 0、1 或 2", "7 拒绝：权限不是 0、1 或 2",
-                          "8 拒绝：姓名为空", "9 新增账户", "10 覆盖已有账户", "11 新增账户"}));
+                          "8 拒绝：姓名为空", "9 新增账户", "10 覆盖已有账户", "11 新增账户",
+                          "12 拒绝：身份证号是数字 9.00000000000001e+17，末几位已丢失：请将身份证号"
+                          "列设为文本格式，重新输入身份证号后再导入",
+                          "13 拒绝：姓名超过 200 字节"}));
+    QVERIFY2(
+        preview.text.startsWith("共 12 行：新增 2 个，覆盖 1 个，拒绝 7 个，被后面的行覆盖 1 行。"),
+        qPrintable(preview.text));
     QCOMPARE(fixture_.dialogs.messages,
-             QStringList{"批量导入成功!\n新增 2 个，覆盖 1 个，拒绝 6 个。"});
+             QStringList{"批量导入成功!\n新增 2 个，覆盖 1 个，拒绝 7 个，被后面的行覆盖 1 行。"});
 
     TestServer& server = fixture_.server;
     QCOMPARE(stored(server, "330101199001010001"), QStringLiteral("1 甲二"));
-    for (const char* refused :
-         {"330101199001010002", "330101199001010003", "330101199001010004", "330101199001010005"})
+    for (const char* refused : {"330101199001010002", "330101199001010003", "330101199001010004",
+                                "330101199001010005", "330101199001010006", "9.00000000000001e+17"})
       QCOMPARE(stored(server, QString::fromLatin1(refused)), QStringLiteral("<no row>"));
     QCOMPARE(stored(server, kExisting), QStringLiteral("2 己"));
     QCOMPARE(stored(server, "'"), QStringLiteral("2 庚"));

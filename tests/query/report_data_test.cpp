@@ -159,6 +159,19 @@ class ReportDataTest : public QObject {
     QCOMPARE(fixture_.dialogs.messages, QStringList());
   }
 
+  void saveDialogOpensWhereTheLastExportWent() {
+    filter::text() = filter::compose([](int box) { return box == 1; });
+    forms::show(u"data_report");
+    QDir folder(dir_.filePath(QStringLiteral("chosen")));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    fixture_.dialogs.fileNames << folder.filePath(QStringLiteral("list"));
+    form()->BitBtn1->click();
+    QCOMPARE(fixture_.dialogs.messages, QStringList{kDone});
+    form()->BitBtn1->click();  // cancelled
+    QCOMPARE(fixture_.dialogs.saveFolders.size(), 2);
+    QCOMPARE(fixture_.dialogs.saveFolders.last(), folder.absolutePath());
+  }
+
   void visibleWindowKeepsItsRows() {
     auto* filterForm = static_cast<Tselect*>(forms::find(u"select"));
     forms::show(u"select");

@@ -24,7 +24,8 @@ class ScriptedDialogs : public Dialogs {
   QString openFileName(QWidget*, const QString&, const QString&) override {
     return fileNames.isEmpty() ? QString() : fileNames.dequeue();
   }
-  QString saveFileName(QWidget*, const QString&, const QString&) override {
+  QString saveFileName(QWidget*, const QString&, const QString&, const QString& folder) override {
+    saveFolders << folder;
     return fileNames.isEmpty() ? QString() : fileNames.dequeue();
   }
 
@@ -45,6 +46,7 @@ class ScriptedDialogs : public Dialogs {
     questions.clear();
     previews.clear();
     advances.clear();
+    saveFolders.clear();
   }
 
   struct Preview {
@@ -57,6 +59,7 @@ class ScriptedDialogs : public Dialogs {
   QStringList questions;
   QQueue<bool> answers;
   QQueue<QString> fileNames;
+  QStringList saveFolders;  // the folder every save dialog was opened in
   QList<Preview> previews;
   QQueue<bool> previewAnswers;
   std::function<void()> onPreview;  // runs while a preview is open
