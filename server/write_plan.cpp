@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "schema/limits.h"
 #include "schema/values.h"
 #include "storage/password.h"
 
@@ -57,6 +58,11 @@ Result<storage::ColumnValues> mapValues(const schema::Table& table,
     }
     Result<QVariant> value = integerValue(table, *stored, it.value());
     if (!value) return Error{value.error()};
+    if (const schema::Column* c = table.column(*stored);
+        c && value->typeId() == QMetaType::QString && schema::exceedsBound(*c, value->toString()))
+      return Error{QStringLiteral("%1超过 %2 字节")
+                       .arg(c->label.isEmpty() ? c->name : c->label)
+                       .arg(schema::maxValueBytes(*c))};
     seen.insert(*stored, it.value());
     out.append({*stored, *value});
   }

@@ -17,7 +17,8 @@ QHash<QString, QString> tableColumns(const schema::Table& table);
 // Maps each change's columns through `storedColumns` (packet name → stored column of `table`).
 // A value for a column that is not a plain column of the table is refused, and so are two
 // different values for one stored column. A value for an integer column becomes the integer it
-// is stored as (an integer, or the text of one); any other value there is refused. The original
+// is stored as (an integer, or the text of one); any other value there is refused, and so is a
+// text longer than its column allows (schema/limits.h). The original
 // values that map to stored columns, the password excepted, become the values the stored row must
 // still hold.
 Result<QList<storage::RowWrite>> planWrites(const schema::Table& table,

@@ -276,16 +276,17 @@ void ServerLimitsTest::onePersonsRowsAreBounded() {
   QVERIFY(rows(200).ok());
   QCOMPARE(rows(1).error, QStringLiteral("每人的社会关系最多 200 行"));
 
-  const qint64 rid =
-      relaxed_->sql(QStringLiteral("select rid from shgx where id=? order by rid"), {person})
-          .value(0)
-          .value(0)
-          .toLongLong();
+  const protocol::OpenRequest training =
+      command(schema::queries::history(u"jnpx").writeBack, {person});
+  const Answer<protocol::ApplyReply> inserted = me->apply(
+      apply(training, {insert({{"id_num", *me->draw(QStringLiteral("jnpx"))}, {"id", person}})}));
+  QVERIFY2(inserted.ok(), qPrintable(inserted.error));
   QString refusal;
   int saves = 0;
   for (; saves < 2000 && refusal.isEmpty(); ++saves) {
-    const Answer<protocol::ApplyReply> saved = me->apply(
-        apply(own, {update(rid, {}, {{"gzdw", QString(1000, QChar(u'a' + saves % 26))}})}));
+    const Answer<protocol::ApplyReply> saved =
+        me->apply(apply(training, {update(inserted->insertedRids[0], {},
+                                          {{"nr", QString(1300, QChar(u'a' + saves % 26))}})}));
     refusal = saved.error;
   }
   QCOMPARE(refusal, QStringLiteral("短时间内保存的数据过多，请稍后再试"));

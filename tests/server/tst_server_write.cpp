@@ -193,6 +193,13 @@ void ServerWriteTest::refusedApplies_data() {
   QTest::newRow("counter row updated")
       << provider(QStringLiteral("DataSetProvider_count"))
       << QList<protocol::Change>{update(1, {}, {{"shgx", 5}})} << "计数器只能由系统取号修改";
+  QTest::newRow("name longer than its column")
+      << info << QList<protocol::Change>{insert({{"id", "U1"}, {"name", QString(67, u'名')}})}
+      << "姓名超过 200 字节";
+  QTest::newRow("a history row's content longer than its column")
+      << command(schema::queries::history(u"jnpx").writeBack, {QStringLiteral("U1")})
+      << QList<protocol::Change>{insert({{"id_num", 1}, {"id", "U1"}, {"nr", QString(4001, u'x')}})}
+      << "内容超过 4000 字节";
   QTest::newRow("second row of a person")
       << info << QList<protocol::Change>{insert({{"id", kAdmin + u' '}})}
       << "基本信息表中已有身份证号 110000000000000000 的记录（可能刚被其他用户添加），"
