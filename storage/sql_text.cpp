@@ -182,6 +182,25 @@ QStringList calledFunctions(QStringView text) {
   return out;
 }
 
+QStringList callsWithSeveralArguments(QStringView text) {
+  const QList<Token> all = tokens(text);
+  const QList<int> depth = depths(all, text);
+  const QStringList called = calledFunctions(text);
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < all.size(); ++i) {
+    if (!isSymbol(all[i + 1], u'(', text)) continue;
+    const QString name = all[i].kind == Token::Kind::Word ? all[i].word : nameOf(all[i], text);
+    if (!called.contains(name)) continue;
+    const int inside = depth[i + 1] + 1;
+    for (qsizetype k = i + 2; k < all.size() && depth[k] >= inside; ++k)
+      if (depth[k] == inside && (isSymbol(all[k], u',', text) || isWord(all[k], u"from"))) {
+        out << name;
+        break;
+      }
+  }
+  return out;
+}
+
 bool ordersRows(QStringView text) {
   const QList<Token> all = tokens(text);
   const QList<int> depth = depths(all, text);

@@ -50,6 +50,10 @@ NumberedMarks numberMarks(QStringView text);
 // keywords and type names that take parentheses. Lower-cased unless quoted.
 QStringList calledFunctions(QStringView text);
 
+// Of those, the ones called with more than one argument: a comma between their parentheses, or
+// SQL's FROM form (trim(both 'x' from y)).
+QStringList callsWithSeveralArguments(QStringView text);
+
 // True when the text's outermost statement has an ORDER BY of its own.
 bool ordersRows(QStringView text);
 

@@ -417,6 +417,11 @@ void ServerReadTest::onlyNamedFunctionsAndTables_data() {
     QTest::newRow("qualified name") << "select pg_catalog.pg_sleep(1) as s" << function;
     QTest::newRow("large value") << "select repeat('x', 100000000) as x" << function;
     QTest::newRow("row source") << "select * from generate_series(1, 10)" << function;
+    QTest::newRow("trim with a set") << "select trim(both name from id) as t from info"
+                                     << "不允许使用带字符集的 trim";
+    QTest::newRow("btrim with a set") << "select btrim(id, name) as t from info"
+                                      << "不允许使用带字符集的 btrim";
+    QTest::newRow("translate") << "select translate(id, name, '') as t from info" << function;
     QTest::newRow("escape string hides a call")
         << "select E'\\'', pg_sleep(1) --' as x" << QStringLiteral("查询语句有误");
     QTest::newRow("dollar quoting") << "select $$x$$ as x" << QStringLiteral("查询语句有误");

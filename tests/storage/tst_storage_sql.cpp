@@ -5,10 +5,10 @@
 #include <QtTest>
 
 #include "storage/column_names.h"
+#include "storage/open.h"
 #include "storage/sql_text.h"
 #include "storage/sqlite/db.h"
 #include "storage/sqlite/schema.h"
-#include "storage/open.h"
 #include "storage/storage.h"
 
 using namespace storage;
@@ -31,6 +31,8 @@ class StorageSqlTest : public QObject {
   void marksAreNumbered();
   void calledFunctionsAreFound_data();
   void calledFunctionsAreFound();
+  void callsWithSeveralArguments_data();
+  void callsWithSeveralArguments();
   void locationsPickTheStorage_data();
   void locationsPickTheStorage();
   void textFunctionsAsSqlitesOwn_data();
@@ -209,6 +211,23 @@ void StorageSqlTest::calledFunctionsAreFound() {
   QFETCH(QString, text);
   QFETCH(QStringList, calls);
   QCOMPARE(sqltext::calledFunctions(text), calls);
+}
+
+void StorageSqlTest::callsWithSeveralArguments_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("calls");
+  QTest::newRow("one argument") << "select trim(id) from info" << QStringList{};
+  QTest::newRow("two") << "select btrim(id, 'x') from info" << QStringList{"btrim"};
+  QTest::newRow("from form") << "select trim(both 'x' from id) from info" << QStringList{"trim"};
+  QTest::newRow("comma one level down")
+      << "select ltrim(coalesce(a, b)) from info" << QStringList{"coalesce"};
+  QTest::newRow("comma in a literal") << "select trim(',') from info" << QStringList{};
+}
+
+void StorageSqlTest::callsWithSeveralArguments() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, calls);
+  QCOMPARE(sqltext::callsWithSeveralArguments(text), calls);
 }
 
 void StorageSqlTest::locationsPickTheStorage_data() {
