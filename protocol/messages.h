@@ -13,9 +13,7 @@
 // A connection starts with `hello`; until `signin` succeeds only `signin` and `bye` are served.
 // One request is in flight per connection: the client waits for each reply.
 //
-// Requests are read strictly: a required field that is missing or of another type than the one
-// written by toCbor() refuses the request (fromCbor returns nothing and says why), so a peer
-// that speaks another shape is never half understood.
+// Requests are read by protocol/request_reader.h.
 namespace protocol {
 
 inline const QString kServerObject = QStringLiteral("rirev.rirev_qrvt");
@@ -60,9 +58,6 @@ auto withWireValue(const QVariant& value, Use&& use) {
 }
 QCborValue toCbor(const QVariant& value);
 QVariant fromCbor(const QCborValue& value);
-// A field value of a request: null, an integer or a text; nothing for any other kind (a
-// double, a map, a list…).
-std::optional<QVariant> cellFromCbor(const QCborValue& value);
 
 QString opOf(const QCborMap& request);
 // Bye: the client is leaving; the reply may not be awaited.
@@ -76,7 +71,6 @@ struct Hello {
   QString object = kServerObject;
   int version = kVersion;
   QCborMap toCbor() const;
-  static std::optional<Hello> fromCbor(const QCborMap& m, QString* error);
 };
 
 // Sign-in: the identity number and password as typed; the server trims both and applies the
@@ -85,7 +79,6 @@ struct SignInRequest {
   QString id;
   QString password;
   QCborMap toCbor() const;
-  static std::optional<SignInRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
 enum class SignInOutcome { SignedIn, NoSuchAccount, WrongPassword, NoValidRole };
@@ -106,7 +99,6 @@ struct OpenRequest {
   QVariantList params;
   std::optional<QString> personKey;
   QCborMap toCbor() const;
-  static std::optional<OpenRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
 // The rows of an open: column names as the query gave them (a repeated name gets `_1`, `_2` …
@@ -124,12 +116,13 @@ struct Packet {
 // with the stored row before it writes.
 struct Change {
   enum class Kind { Insert, Update, Delete };
+  // The kinds as the wire names them, in the order of Kind.
+  static constexpr const char* kKindNames[] = {"insert", "update", "delete"};
   Kind kind = Kind::Insert;
   qint64 rid = 0;
   QVariantMap original;
   QVariantMap values;
   QCborMap toCbor() const;
-  static std::optional<Change> fromCbor(const QCborMap& m, QString* error);
 };
 
 // One dataset's share of an apply: its source (so the server knows the target table and the
@@ -143,8 +136,6 @@ struct ApplyPart {
 struct ApplyRequest {
   QList<ApplyPart> parts;
   QCborMap toCbor() const;
-  // Nothing, with the reason in `error`, when it has no parts or a part or change is malformed.
-  static std::optional<ApplyRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
 // The row identities given to the inserted rows: part by part, in the order of the inserts.
@@ -158,7 +149,6 @@ struct ApplyReply {
 struct DrawRequest {
   QString table;
   QCborMap toCbor() const;
-  static std::optional<DrawRequest> fromCbor(const QCborMap& m, QString* error);
 };
 
 struct DrawReply {

@@ -96,9 +96,20 @@ const QList<ValueOption>& valueOptions() {
       {QLatin1StringView("--throttle"),
        {Kind::Serve},
        [](const QString& v, Command& c) { return parseSeconds(v, &c.serve.throttleMs, true); }},
+      {QLatin1StringView("--max-connections"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) {
+         return parseCount(v, 1000000, &c.serve.maxConnections);
+       }},
       {QLatin1StringView("--max-per-address"),
        {Kind::Serve},
-       [](const QString& v, Command& c) { return parseCount(v, 100000, &c.serve.maxPerAddress); }},
+       [](const QString& v, Command& c) { return parseCount(v, 1000000, &c.serve.maxPerAddress); }},
+      {QLatin1StringView("--max-unsigned"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseCount(v, 1000000, &c.serve.maxUnsigned); }},
+      {QLatin1StringView("--workers"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseCount(v, 1024, &c.serve.workers); }},
       {QLatin1StringView("--cache-mb"),
        {Kind::Serve},
        [](const QString& v, Command& c) {
@@ -255,21 +266,27 @@ QString usage() {
       "  staffinfo-server [serve] [--db DB] [--listen HOST:PORT]\n"
       "                   [--tls-cert FILE --tls-key FILE] [--insecure]\n"
       "                   [--signin-timeout S] [--stall-timeout S] [--idle-timeout S]\n"
-      "                   [--max-per-address N] [--throttle S] [--cache-mb N] [--mmap-mb N]\n"
+      "                   [--max-connections N] [--max-per-address N] [--max-unsigned N]\n"
+      "                   [--workers N] [--throttle S] [--cache-mb N] [--mmap-mb N]\n"
       "                   [--pg-connections N] [--temp-mb N] [--log-file FILE]\n"
       "      serve clients (defaults: --db staffinfo.db, --listen 127.0.0.1:7070;\n"
       "      port 0 picks a free port). Off loopback the wire must run in TLS: give the\n"
       "      certificate and key (PEM), or --insecure to serve plain TCP anyway.\n"
-      "      A connection not signed in within --signin-timeout (10 s), or whose frame stops\n"
-      "      arriving for --stall-timeout (10 s), is closed, and so is a signed-in one idle for\n"
-      "      --idle-timeout (1800 s); one address holds at most --max-per-address (32)\n"
-      "      connections; repeated failed sign-ins wait --throttle (1 s), doubling\n"
-      "      (0: no waiting, for test set-ups only). Each connection reads through a page\n"
-      "      cache of --cache-mb (16) MiB and maps up to --mmap-mb (4096; 0: none) MiB of the\n"
-      "      file, shared by all connections. On PostgreSQL the server holds at most\n"
-      "      --pg-connections (16) database connections of each kind, shared by its clients.\n"
-      "      One query may write at most --temp-mb (512) MiB of temporary files. The log goes\n"
-      "      to standard error, or to --log-file, renamed FILE.1 … FILE.3 as it passes 16 MiB.\n"
+      "      A connection not signed in within --signin-timeout (10 s), or whose frame has not\n"
+      "      arrived whole --stall-timeout (10 s) after its first byte, is closed, and so is a\n"
+      "      signed-in one idle for --idle-timeout (1800 s). The server holds at most\n"
+      "      --max-connections (10000) connections (each needs an open file: raise the\n"
+      "      process's limit, ulimit -n, to match), one address at most --max-per-address\n"
+      "      (a quarter of them), and those not signed in yet at most --max-unsigned (a\n"
+      "      tenth); an ordinary user's account holds 4, an administrator's 32, and the last\n"
+      "      places are kept for administrators. Requests run on --workers threads (four per\n"
+      "      core); repeated failed sign-ins wait --throttle (1 s), doubling (0: no waiting, for\n"
+      "      test set-ups only). Each worker reads through a page cache of --cache-mb (16) MiB\n"
+      "      and maps up to --mmap-mb (4096; 0: none) MiB of the file, shared by all workers.\n"
+      "      On PostgreSQL the server holds at most --pg-connections (16) database connections\n"
+      "      of each kind, shared by its workers. One query may write at most --temp-mb (512)\n"
+      "      MiB of temporary files. The log goes to standard error, or to --log-file, renamed\n"
+      "      FILE.1 … FILE.3 as it passes 16 MiB.\n"
       "  staffinfo-server add-account --db DB ID NAME ROLE\n"
       "      create or overwrite an account and its info row; the password is read as one\n"
       "      line from standard input; ROLE: 0 超级管理员, 1 管理员, 2 普通用户\n"

@@ -3,211 +3,239 @@
 #include <QDeadlineTimer>
 #include <QSslSocket>
 #include <QtEndian>
-#include <memory>
 
 #include "protocol/frame.h"
 #include "server/log.h"
+#include "server/reply_link.h"
 #include "server/request_limits.h"
 #include "server/session.h"
-#include "storage/storage.h"
 
 namespace server {
 
 namespace {
 
+// A worker waits this long for a slow reader to take its reply before it gives up on it.
 constexpr int kWriteTimeoutMs = 60000;
-const QString kConnected = QStringLiteral("connected");
+// What the socket buffers of a client's input while no larger frame is announced.
+constexpr qint64 kSmallBuffer = 64 * 1024;
+// Reply frames are handed to the socket while it holds less than this unwritten.
+constexpr qint64 kLowWaterBytes = 1024 * 1024;
+// A connection told to close is cut off when its last words are not taken within this.
+constexpr qint64 kClosingGraceMs = 2000;
 
-QString peerOf(const QTcpSocket& socket) {
-  return socket.peerAddress().toString() + u':' + QString::number(socket.peerPort());
+qint64 nowMs() { return QDeadlineTimer::current().deadline(); }
+
+// The peer's address, IPv4 written plainly even on a dual-stack socket.
+QString addressOf(const QHostAddress& address) {
+  bool mapped = false;
+  const quint32 v4 = address.toIPv4Address(&mapped);
+  return mapped ? QHostAddress(v4).toString() : address.toString();
 }
 
 QByteArray errorFrame(const QString& reason) {
   return protocol::encodeFrame(protocol::errorReply(reason));
 }
 
-bool send(QTcpSocket& socket, QByteArray frame) {
-  if (quint64(frame.size()) > protocol::kMaxFrameBytes + 4)
-    frame = errorFrame(QStringLiteral("应答超过报文长度上限"));
-  if (socket.write(frame) != frame.size()) return false;
-  while (socket.bytesToWrite() > 0)
-    if (!socket.waitForBytesWritten(kWriteTimeoutMs)) return false;
-  return true;
-}
-
-// One connection's conversation with its deadlines.
-class Conversation {
- public:
-  Conversation(QTcpSocket& socket, Session& session, const ServeOptions& options,
-               const QDeadlineTimer& signInDeadline, QString peer, QString address)
-      : socket_(socket),
-        session_(session),
-        options_(options),
-        signInDeadline_(signInDeadline),
-        peer_(std::move(peer)),
-        address_(std::move(address)) {}
-
-  // Whether the client sent anything: a connection that closes without a byte (a readiness
-  // probe, a port scan) leaves no line in the log.
-  bool heard() const { return heard_; }
-
-  // Serves requests until the connection ends; returns why it ended.
-  QString run() {
-    while (true) {
-      const QString ended = nextRequest();
-      if (!ended.isEmpty()) return ended;
-    }
-  }
-
- private:
-  // How long to wait for more bytes: the stall limit, and before sign-in no later than its
-  // deadline.
-  int waitMs(int limitMs) const {
-    if (session_.signedIn()) return limitMs;
-    return int(qBound<qint64>(0, signInDeadline_.remainingTime(), qint64(limitMs)));
-  }
-
-  // Waits until `count` bytes are buffered. Empty on success, else why the connection ends
-  // (having told the client when it is still there).
-  QString await(qint64 count, int idleLimitMs) {
-    while (socket_.bytesAvailable() < count) {
-      const bool started = socket_.bytesAvailable() > 0;
-      const int limit = waitMs(started ? options_.stallTimeoutMs : idleLimitMs);
-      if (limit > 0 && socket_.waitForReadyRead(limit)) continue;
-      if (socket_.state() != QAbstractSocket::ConnectedState)
-        return QStringLiteral("closed by peer");
-      QString reason;
-      if (!session_.signedIn() && signInDeadline_.hasExpired())
-        reason =
-            QStringLiteral("未在 %1 秒内登录，连接已关闭").arg(options_.signInTimeoutMs / 1000.0);
-      else if (started)
-        reason = QStringLiteral("报文传送中断，连接已关闭");
-      else
-        reason = QStringLiteral("连接空闲时间过长，已断开");
-      send(socket_, errorFrame(reason));
-      return reason;
-    }
-    return QString();
-  }
-
-  QString nextRequest() {
-    if (QString ended = await(1, options_.idleTimeoutMs); !ended.isEmpty()) return ended;
-    if (!std::exchange(heard_, true))
-      logClient(address_, kConnected, peer_ + QStringLiteral(" connected"));
-    if (QString ended = await(4, options_.stallTimeoutMs); !ended.isEmpty()) return ended;
-    const quint32 length = qFromBigEndian<quint32>(socket_.peek(4).constData());
-    const quint32 most =
-        session_.signedIn() ? limits::kMaxRequestBytes : limits::kMaxGuestRequestBytes;
-    if (length > most) {
-      const QString reason =
-          session_.signedIn()
-              ? QStringLiteral("请求过大（%1 字节，上限 %2 字节）").arg(length).arg(most)
-              : QStringLiteral("登录前的报文过长（%1 字节）").arg(length);
-      send(socket_, errorFrame(reason));
-      return reason;
-    }
-    if (QString ended = await(4 + qint64(length), options_.stallTimeoutMs); !ended.isEmpty())
-      return ended;
-    socket_.skip(4);
-    const QByteArray body = socket_.read(length);
-
-    if (const std::optional<QString> refusal = limits::checkShape(body)) {
-      send(socket_, errorFrame(*refusal));
-      // A request over the limits is answered; bytes that are not a request end the talk.
-      return *refusal == protocol::kUnreadableFrame ? *refusal : QString();
-    }
-    QString error;
-    const std::optional<QCborMap> request = protocol::parseFrameBody(body, &error);
-    if (!request) {
-      send(socket_, errorFrame(error));
-      return error;
-    }
-    const Session::Reply reply = session_.handle(*request);
-    if (reply.goodbye) {
-      send(socket_, reply.frame);  // a client that said bye need not stay for the answer
-      return QStringLiteral("goodbye");
-    }
-    if (reply.lost || (!reply.frame.isEmpty() && !send(socket_, reply.frame)))
-      return QStringLiteral("send failed: %1").arg(socket_.errorString());
-    if (reply.close) return QStringLiteral("closed by server");
-    return QString();
-  }
-
-  QTcpSocket& socket_;
-  Session& session_;
-  const ServeOptions& options_;
-  const QDeadlineTimer& signInDeadline_;
-  QString peer_;
-  QString address_;
-  bool heard_ = false;
-};
-
-std::unique_ptr<QTcpSocket> takeSocket(qintptr descriptor, bool tls) {
-  std::unique_ptr<QTcpSocket> socket =
-      tls ? std::make_unique<QSslSocket>() : std::make_unique<QTcpSocket>();
-  if (!socket->setSocketDescriptor(descriptor)) {
-    logLine(QStringLiteral("cannot take connection: %1").arg(socket->errorString()));
-    return nullptr;
-  }
-  return socket;
-}
-
 }  // namespace
 
-void serveConnection(qintptr descriptor, const ConnectionContext& context) {
-  const QDeadlineTimer signInDeadline(context.options.signInTimeoutMs);
-  std::unique_ptr<QTcpSocket> socket = takeSocket(descriptor, context.tls.has_value());
-  if (!socket) return;
-  socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-  // Never more buffered than the largest request, whatever a client sends ahead.
-  socket->setReadBufferSize(limits::kMaxRequestBytes + 8);
-  const QString peer = peerOf(*socket);
-  const QString address = socket->peerAddress().toString();
+Connection::Connection(qintptr descriptor, quint64 id, const ServerContext& context,
+                       QObject* parent)
+    : QObject(parent), context_(context), id_(id), acceptedAt_(nowMs()), lastActive_(acceptedAt_) {
+  if (context.tls)
+    socket_ = std::make_unique<QSslSocket>();
+  else
+    socket_ = std::make_unique<QTcpSocket>();
+  if (!socket_->setSocketDescriptor(descriptor)) {
+    logLine(QStringLiteral("cannot take connection: %1").arg(socket_->errorString()));
+    ended_ = true;
+    deleteLater();
+    return;
+  }
+  socket_->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  socket_->setReadBufferSize(kSmallBuffer);
+  address_ = addressOf(socket_->peerAddress());
+  peer_ = address_ + u':' + QString::number(socket_->peerPort());
+  link_ = std::make_shared<ReplyLink>(this);
+  connect(socket_.get(), &QTcpSocket::readyRead, this, &Connection::readInput);
+  connect(socket_.get(), &QTcpSocket::bytesWritten, this, &Connection::flushReply);
+  connect(socket_.get(), &QTcpSocket::disconnected, this, [this] {
+    // A client may hang up right after its last request (a bye): that request is answered first.
+    if (busy_)
+      peerGone_ = true;
+    else
+      end(closing_ ? endReason_ : QStringLiteral("closed by peer"));
+  });
 
-  QString reason;
-  bool heard = true;
-  if (auto* tls = qobject_cast<QSslSocket*>(socket.get())) {
+  const std::optional<QString> refusal =
+      context.places->enter(id_, address_, [link = link_, this](const QString& reason) {
+        link->post([this, reason] { closeWith(reason); });
+      });
+  if (refusal) {
+    logClient(address_, QStringLiteral("refused"),
+              QStringLiteral("%1 refused: %2").arg(peer_, *refusal));
+    closeWith(*refusal);
+    return;
+  }
+  session_ = std::make_shared<Session>(
+      peer_, address_, *context.throttle,
+      [places = context.places, id](const User& user) { return places->signIn(id, user); });
+  if (auto* tls = qobject_cast<QSslSocket*>(socket_.get())) {
+    connect(tls, &QAbstractSocket::errorOccurred, this, [this, tls] {
+      if (tls->isEncrypted()) return;
+      if (!heard_)
+        logClient(address_, QStringLiteral("connected"), peer_ + QStringLiteral(" connected"));
+      heard_ = true;
+      end(QStringLiteral("TLS handshake failed: %1").arg(tls->errorString()));
+    });
     tls->setSslConfiguration(*context.tls);
     tls->startServerEncryption();
-    if (!tls->waitForEncrypted(int(qMax<qint64>(signInDeadline.remainingTime(), 1))))
-      reason = QStringLiteral("TLS handshake failed: %1").arg(tls->errorString());
-    if (!reason.isEmpty()) logClient(address, kConnected, peer + QStringLiteral(" connected"));
   }
-  if (reason.isEmpty()) {
-    Result<std::unique_ptr<storage::Storage>> store = context.openStorage();
-    if (!store) {
-      reason = store.error();
-      logClient(address, kConnected, peer + QStringLiteral(" connected"));
-      send(*socket, errorFrame(reason));
-    } else {
-      QTcpSocket& out = *socket;
-      Session session(**store, peer, address, *context.throttle,
-                      [&out](const QByteArray& frame) { return send(out, frame); });
-      Conversation conversation(*socket, session, context.options, signInDeadline, peer, address);
-      reason = conversation.run();
-      heard = conversation.heard();
-    }
-  }
-  socket->disconnectFromHost();
-  if (socket->state() != QAbstractSocket::UnconnectedState) socket->waitForDisconnected(1000);
-  if (heard)
-    logClient(address,
-              reason == u"goodbye" ? QStringLiteral("goodbye") : QStringLiteral("disconnected"),
-              QStringLiteral("%1 disconnected (%2)").arg(peer, reason));
 }
 
-void refuseConnection(qintptr descriptor, const QString& reason, bool tls) {
-  QTcpSocket socket;
-  if (!socket.setSocketDescriptor(descriptor)) return;
-  logClient(socket.peerAddress().toString(), QStringLiteral("refused"),
-            QStringLiteral("%1 refused: %2").arg(peerOf(socket), reason));
-  // Over TLS a reason could only be given after a handshake, which the accepting thread does
-  // not wait for: the connection is just closed.
-  if (!tls) {
-    socket.write(errorFrame(reason));
-    socket.waitForBytesWritten(1000);
+Connection::~Connection() {
+  if (link_) link_->detach();
+  giveBackBudget();
+}
+
+void Connection::giveBackBudget() {
+  if (reserved_ > 0) context_.budget->giveBack(std::exchange(reserved_, 0));
+}
+
+void Connection::readInput() {
+  while (!busy_ && !closing_ && !ended_) {
+    if (expected_ < 0) {
+      if (socket_->bytesAvailable() == 0) return;
+      if (!std::exchange(heard_, true))
+        logClient(address_, QStringLiteral("connected"), peer_ + QStringLiteral(" connected"));
+      if (frameStart_ < 0) frameStart_ = nowMs();
+      if (socket_->bytesAvailable() < 4) return;
+      const quint32 length = qFromBigEndian<quint32>(socket_->peek(4).constData());
+      const quint32 most = user_ ? limits::kMaxRequestBytes : limits::kMaxGuestRequestBytes;
+      if (length > most) {
+        closeWith(user_ ? QStringLiteral("请求过大（%1 字节，上限 %2 字节）").arg(length).arg(most)
+                        : QStringLiteral("登录前的报文过长（%1 字节）").arg(length));
+        return;
+      }
+      // A frame that does not fit in the budget waits unread; the sweep tries again.
+      const qint64 cost = FlightBudget::costOf(length);
+      if (!context_.budget->take(cost)) return;
+      reserved_ = cost;
+      expected_ = length;
+      if (expected_ + 4 > kSmallBuffer) socket_->setReadBufferSize(expected_ + 4);
+    }
+    if (socket_->bytesAvailable() < 4 + expected_) return;
+    socket_->skip(4);
+    QByteArray body = socket_->read(expected_);
+    expected_ = -1;
+    frameStart_ = -1;
+    socket_->setReadBufferSize(kSmallBuffer);
+    dispatch(std::move(body));
   }
-  socket.disconnectFromHost();
+}
+
+void Connection::dispatch(QByteArray body) {
+  lastActive_ = nowMs();
+  context_.places->touch(id_);
+  if (context_.stopping && context_.stopping->load()) {
+    giveBackBudget();
+    socket_->write(errorFrame(kStopping));
+    return;
+  }
+  busy_ = true;
+  // The jobs of one account (or, before sign-in, one address) share a few workers at most.
+  const QString key = user_ ? user_->id : u'@' + address_;
+  const int most = !user_ ? 2 : user_->role == access::kPerson ? 1 : 4;
+  context_.pool->submit(key, most,
+                        [this, session = session_, link = link_, body = std::move(body)](
+                            storage::Storage* store, const QString& failure) {
+                          const Session::Send send = [&link](const QByteArray& frame) {
+                            return link->send(frame, kWriteTimeoutMs);
+                          };
+                          const Session::Reply reply = session->handle(body, store, failure, send);
+                          Outcome outcome{reply.close, reply.goodbye, reply.lost, session->user()};
+                          if (!reply.frame.isEmpty() && !outcome.lost)
+                            outcome.lost = !send(reply.frame);
+                          link->post([this, outcome] { finished(outcome); });
+                        });
+}
+
+void Connection::finished(const Outcome& outcome) {
+  busy_ = false;
+  giveBackBudget();
+  if (user_ && !outcome.user) context_.places->signOut(id_);
+  user_ = outcome.user;
+  lastActive_ = nowMs();
+  context_.places->touch(id_);
+  if (peerGone_) {
+    end(outcome.goodbye ? QStringLiteral("goodbye") : QStringLiteral("closed by peer"));
+    return;
+  }
+  if (outcome.lost) {
+    end(QStringLiteral("send failed: %1").arg(socket_->errorString()));
+    return;
+  }
+  if (outcome.goodbye || outcome.close) {
+    // Whatever of the reply is still waiting goes out first.
+    closing_ = true;
+    endReason_ = outcome.goodbye ? QStringLiteral("goodbye") : QStringLiteral("closed by server");
+    for (QByteArray& frame : link_->take()) socket_->write(frame);
+    closingSince_ = nowMs();
+    socket_->disconnectFromHost();
+    return;
+  }
+  readInput();
+}
+
+void Connection::flushReply() {
+  if (ended_ || !link_ || socket_->bytesToWrite() > kLowWaterBytes) return;
+  for (QByteArray& frame : link_->take()) socket_->write(frame);
+}
+
+void Connection::closeWith(const QString& reason) {
+  if (ended_ || closing_) return;
+  closing_ = true;
+  endReason_ = reason;
+  closingSince_ = nowMs();
+  const auto* tls = qobject_cast<const QSslSocket*>(socket_.get());
+  if (!tls || tls->isEncrypted()) socket_->write(errorFrame(reason));
+  socket_->disconnectFromHost();
+  if (socket_->state() == QAbstractSocket::UnconnectedState) end(reason);
+}
+
+void Connection::sweep() {
+  if (ended_) return;
+  const qint64 now = nowMs();
+  const ServeOptions& o = context_.options;
+  if (closing_) {
+    if (now - closingSince_ > kClosingGraceMs) {
+      socket_->abort();
+      end(endReason_);
+    }
+    return;
+  }
+  if (busy_) return;
+  if (!user_ && now - acceptedAt_ > o.signInTimeoutMs)
+    closeWith(QStringLiteral("未在 %1 秒内登录，连接已关闭").arg(o.signInTimeoutMs / 1000.0));
+  else if (frameStart_ >= 0 && now - frameStart_ > o.stallTimeoutMs)
+    closeWith(QStringLiteral("报文传送中断，连接已关闭"));
+  else if (user_ && frameStart_ < 0 && now - lastActive_ > o.idleTimeoutMs)
+    closeWith(QStringLiteral("连接空闲时间过长，已断开"));
+  else if (expected_ < 0 && socket_->bytesAvailable() >= 4)
+    readInput();  // a frame waiting for room in the flight budget
+}
+
+void Connection::end(const QString& reason) {
+  if (ended_) return;
+  ended_ = true;
+  link_->detach();
+  giveBackBudget();
+  context_.places->leave(id_);
+  if (heard_)
+    logClient(address_,
+              reason == u"goodbye" ? QStringLiteral("goodbye") : QStringLiteral("disconnected"),
+              QStringLiteral("%1 disconnected (%2)").arg(peer_, reason));
+  if (socket_->state() != QAbstractSocket::UnconnectedState) socket_->abort();
+  deleteLater();
 }
 
 }  // namespace server

@@ -1,69 +1,74 @@
 #include "server/listener.h"
 
-#include <sys/socket.h>
-
-#include <QHostAddress>
-#include <QThread>
+#include <QTimer>
 
 namespace server {
 
 namespace {
 
-// The peer's address of an accepted socket, IPv4 written plainly even on a dual-stack socket.
-QString peerAddress(qintptr descriptor) {
-  sockaddr_storage raw{};
-  socklen_t size = sizeof raw;
-  if (::getpeername(int(descriptor), reinterpret_cast<sockaddr*>(&raw), &size) != 0)
-    return QString();
-  QHostAddress address(reinterpret_cast<sockaddr*>(&raw));
-  bool mapped = false;
-  const quint32 v4 = address.toIPv4Address(&mapped);
-  return mapped ? QHostAddress(v4).toString() : address.toString();
+// How often each loop checks its connections' deadlines.
+constexpr int kSweepMs = 200;
+
+int defaultWorkers(const ServeOptions& options) {
+  if (options.workers > 0) return options.workers;
+  return std::max(4, 4 * QThread::idealThreadCount());
 }
 
 }  // namespace
 
-Listener::Listener(std::function<storage::Result<std::unique_ptr<storage::Storage>>()> openStorage,
-                   ServeOptions options, std::optional<QSslConfiguration> tls, QObject* parent)
-    : QTcpServer(parent),
-      throttle_(options.throttleMs),
-      context_{std::move(openStorage), options, std::move(tls), &throttle_} {}
-
-bool Listener::take(const QString& address, QString* refusal) {
-  QMutexLocker lock(&mutex_);
-  if (active_ >= kMaxConnections) {
-    *refusal = QStringLiteral("服务器连接数已满，请稍后再试");
-    return false;
-  }
-  int& mine = perAddress_[address];
-  if (mine >= context_.options.maxPerAddress) {
-    *refusal = QStringLiteral("来自同一地址的连接过多，请稍后再试");
-    return false;
-  }
-  ++mine;
-  ++active_;
-  return true;
+PlaceLimits Listener::placeLimits(const ServeOptions& options) {
+  PlaceLimits limits;
+  limits.connections = options.maxConnections;
+  limits.perAddress =
+      options.maxPerAddress > 0 ? options.maxPerAddress : std::max(1, options.maxConnections / 4);
+  limits.unsigned_ =
+      options.maxUnsigned > 0 ? options.maxUnsigned : std::max(64, options.maxConnections / 10);
+  limits.administratorReserve =
+      std::min(std::max(8, options.maxConnections / 20), options.maxConnections / 2);
+  return limits;
 }
 
-void Listener::giveBack(const QString& address) {
-  QMutexLocker lock(&mutex_);
-  --active_;
-  if (--perAddress_[address] <= 0) perAddress_.remove(address);
+Listener::Listener(WorkerPool::Open openStorage, const ServeOptions& options,
+                   std::optional<QSslConfiguration> tls, QObject* parent)
+    : QTcpServer(parent),
+      throttle_(options.throttleMs),
+      places_(placeLimits(options)),
+      budget_(qint64(options.flightMiB) * 1024 * 1024),
+      pool_(std::make_unique<WorkerPool>(defaultWorkers(options), std::move(openStorage))),
+      context_{options, std::move(tls), &throttle_, &places_, &budget_, pool_.get(), &stopping_} {
+  for (int i = 0; i < std::max(1, QThread::idealThreadCount()); ++i) {
+    auto* loop = new QThread(this);
+    auto* host = new QObject;
+    host->moveToThread(loop);
+    auto* sweep = new QTimer(host);
+    sweep->setInterval(kSweepMs);
+    connect(sweep, &QTimer::timeout, host, [host] {
+      for (QObject* child : host->children())
+        if (auto* connection = qobject_cast<Connection*>(child)) connection->sweep();
+    });
+    connect(loop, &QThread::started, sweep, qOverload<>(&QTimer::start));
+    connect(loop, &QThread::finished, host, &QObject::deleteLater);
+    loop->start();
+    loops_ << loop;
+    hosts_ << host;
+  }
+}
+
+Listener::~Listener() {
+  close();
+  for (QThread* loop : std::as_const(loops_)) {
+    loop->quit();
+    loop->wait();
+  }
+  pool_.reset();
 }
 
 void Listener::incomingConnection(qintptr descriptor) {
-  const QString address = peerAddress(descriptor);
-  QString refusal;
-  if (!take(address, &refusal)) {
-    refuseConnection(descriptor, refusal, context_.tls.has_value());
-    return;
-  }
-  QThread* thread = QThread::create([this, descriptor, address] {
-    serveConnection(descriptor, context_);
-    giveBack(address);
-  });
-  connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-  thread->start();
+  QObject* host = hosts_[int(nextId_ % quint64(hosts_.size()))];
+  const quint64 id = ++nextId_;
+  QMetaObject::invokeMethod(
+      host, [this, host, descriptor, id] { new Connection(descriptor, id, context_, host); },
+      Qt::QueuedConnection);
 }
 
 }  // namespace server

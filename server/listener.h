@@ -1,40 +1,50 @@
 #pragma once
 
-#include <QHash>
-#include <QMutex>
+#include <QList>
+#include <QSslConfiguration>
 #include <QTcpServer>
+#include <QThread>
+#include <atomic>
+#include <memory>
+#include <optional>
 
 #include "server/connection.h"
-#include "server/status.h"
+#include "server/flight_budget.h"
+#include "server/places.h"
 #include "server/throttle.h"
+#include "server/worker_pool.h"
 
+// Accepts clients and hands each to one of a few event-loop threads (one per core), where it
+// is served without a thread of its own; requests run on a pool of workers. The places of the
+// server are shared fairly (see Places).
 namespace server {
 
-// Accepts clients and serves each on a thread of its own, up to a fixed number at once and a
-// bounded number per peer address; a client beyond either is told so and closed.
 class Listener : public QTcpServer {
   Q_OBJECT
 
  public:
-  static constexpr int kMaxConnections = 256;
+  // `openStorage` opens a storage for one worker; `tls` set: every connection runs in TLS.
+  Listener(WorkerPool::Open openStorage, const ServeOptions& options,
+           std::optional<QSslConfiguration> tls, QObject* parent = nullptr);
+  ~Listener() override;
 
-  // `tls` set: every connection runs in TLS with it.
-  Listener(std::function<storage::Result<std::unique_ptr<storage::Storage>>()> openStorage,
-           ServeOptions options, std::optional<QSslConfiguration> tls, QObject* parent = nullptr);
+  // The limits `options` give, with their defaults filled in.
+  static PlaceLimits placeLimits(const ServeOptions& options);
+  int workers() const { return pool_->workers(); }
 
  protected:
   void incomingConnection(qintptr descriptor) override;
 
  private:
-  // Takes a place for a connection from `address`; false when there is none.
-  bool take(const QString& address, QString* refusal);
-  void giveBack(const QString& address);
-
+  std::atomic<bool> stopping_ = false;
   SignInThrottle throttle_;
-  ConnectionContext context_;
-  QMutex mutex_;
-  int active_ = 0;
-  QHash<QString, int> perAddress_;
+  Places places_;
+  FlightBudget budget_;
+  std::unique_ptr<WorkerPool> pool_;
+  ServerContext context_;
+  QList<QThread*> loops_;
+  QList<QObject*> hosts_;  // one per loop, parent of its connections
+  quint64 nextId_ = 0;
 };
 
 }  // namespace server

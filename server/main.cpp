@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -55,9 +56,14 @@ int serve(const Command& command) {
     if (!configuration) return fail(configuration.error());
     tls = *configuration;
   }
+  ServeOptions options = command.serve;
+  // Each worker keeps a storage; on PostgreSQL no more of them than the pool's connections.
+  if (options.workers == 0 && storage::isPostgres(command.database))
+    options.workers =
+        std::min(4 * QThread::idealThreadCount(), options.storageOptions.pgConnections);
   Listener listener(
       [&command] { return storage::openStorage(command.database, command.serve.storageOptions); },
-      command.serve, tls);
+      options, tls);
   const QHostAddress address = command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost)
                                                             : QHostAddress(command.host);
   if (!listener.listen(address, command.port))

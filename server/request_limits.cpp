@@ -1,7 +1,5 @@
 #include "server/request_limits.h"
 
-#include <QCborArray>
-#include <QCborMap>
 #include <QCborStreamReader>
 #include <algorithm>
 
@@ -79,27 +77,6 @@ class ShapeWalk {
 
 std::optional<QString> checkShape(const QByteArray& body) {
   return ShapeWalk(body).run(body.size());
-}
-
-std::optional<QString> checkOpen(const protocol::OpenRequest& request) {
-  if (request.params.size() > kMaxParams)
-    return tooLarge(QStringLiteral("查询参数超过 %1 个").arg(kMaxParams));
-  return std::nullopt;
-}
-
-std::optional<QString> checkApply(const QCborMap& request) {
-  const QCborArray parts = request.value(QStringLiteral("parts")).toArray();
-  if (parts.size() > kMaxParts)
-    return tooLarge(QStringLiteral("一次保存涉及超过 %1 个数据集").arg(kMaxParts));
-  qsizetype changes = 0;
-  for (const QCborValue& part : parts) {
-    if (part.toMap().value(QStringLiteral("params")).toArray().size() > kMaxParams)
-      return tooLarge(QStringLiteral("查询参数超过 %1 个").arg(kMaxParams));
-    changes += part.toMap().value(QStringLiteral("changes")).toArray().size();
-  }
-  if (changes > kMaxChanges)
-    return tooLarge(QStringLiteral("一次保存超过 %1 条修改").arg(kMaxChanges));
-  return std::nullopt;
 }
 
 }  // namespace server::limits

@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QCborMap>
 #include <QString>
 #include <optional>
 
-#include "protocol/messages.h"
+#include "protocol/request_reader.h"
 
 // What one request may hold, so that no request costs the server more than a bounded amount
 // of memory. The frame is walked before anything is built from it.
@@ -27,14 +26,10 @@ inline constexpr int kMaxDepth = 8;
 inline constexpr qsizetype kMaxParams = 999;
 inline constexpr qsizetype kMaxParts = 32;
 inline constexpr qsizetype kMaxChanges = 20000;
+inline constexpr protocol::ListLimits kLists{kMaxParams, kMaxParts, kMaxChanges};
 
 // The reason a request body is refused before it is parsed: over a limit above, or not
 // well-formed CBOR. Nothing when it may be parsed.
 std::optional<QString> checkShape(const QByteArray& body);
-
-// The reason an open or apply request is refused for the size of its lists, if it is. An apply
-// is measured before it is read, so that its size is refused before its shape is examined.
-std::optional<QString> checkOpen(const protocol::OpenRequest& request);
-std::optional<QString> checkApply(const QCborMap& request);
 
 }  // namespace server::limits

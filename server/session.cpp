@@ -87,13 +87,11 @@ Session::Reply Session::Reply::sent(bool lost) {
   return reply;
 }
 
-Session::Session(storage::Storage& store, QString peer, QString address, SignInThrottle& throttle,
-                 Send send)
-    : storage_(store),
-      peer_(std::move(peer)),
+Session::Session(QString peer, QString address, SignInThrottle& throttle, Admit admit)
+    : peer_(std::move(peer)),
       address_(std::move(address)),
       throttle_(throttle),
-      send_(std::move(send)),
+      admit_(std::move(admit)),
       token_(DrawnNumbers::newSession()) {}
 
 Session::~Session() { DrawnNumbers::shared().release(token_); }
@@ -102,60 +100,69 @@ void Session::log(const QString& kind, const QString& text) const {
   logClient(address_, kind, peer_ + u' ' + text);
 }
 
-Session::Reply Session::handle(const QCborMap& request) {
-  if (!greeted_) return hello(request);
-  const QString op = protocol::opOf(request);
-  if (op == protocol::op::kBye) {
+Session::Reply Session::handle(const QByteArray& body, storage::Storage* store,
+                               const QString& storeFailure, const Send& send) {
+  if (const std::optional<QString> refusal = limits::checkShape(body))
+    // A request over the limits is answered; bytes that are not a request end the talk.
+    return {errorReply(*refusal), *refusal == protocol::kUnreadableFrame};
+  QString malformed;
+  std::optional<protocol::Request> request =
+      protocol::readRequest(body, limits::kLists, &malformed);
+  // A malformed greeting ends the talk as a wrong one does; bytes that are no request too.
+  if (!request)
+    return {errorReply(malformed), !greeted_ || malformed == protocol::kUnreadableFrame};
+  if (!greeted_) return hello(*request);
+  if (std::holds_alternative<protocol::ByeRequest>(request->body)) {
     Reply reply(protocol::okReply(), true);
     reply.goodbye = true;
     return reply;
   }
-  QString malformed;
-  if (op == protocol::op::kSignIn) {
-    const std::optional<protocol::SignInRequest> signInRequest =
-        protocol::SignInRequest::fromCbor(request, &malformed);
-    return {signInRequest ? signIn(*signInRequest) : errorReply(malformed)};
-  }
+  if (!store) return {errorReply(storeFailure)};
+  store_ = store;
+  Reply reply = answer(*request, send);
+  store_ = nullptr;
+  return reply;
+}
+
+Session::Reply Session::answer(protocol::Request& request, const Send& send) {
+  if (auto* signInRequest = std::get_if<protocol::SignInRequest>(&request.body))
+    return {signIn(*signInRequest)};
   if (!user_) return {errorReply(QStringLiteral("请先登录"))};
   if (Status s = followAccount(); !s) return {errorReply(s.error())};
 
   QCborMap reply;
-  if (op == protocol::op::kOpen) {
-    const std::optional<protocol::OpenRequest> openRequest =
-        protocol::OpenRequest::fromCbor(request, &malformed);
-    if (!openRequest) return {errorReply(malformed)};
-    FrameSink frames(send_);
+  if (const auto* openRequest = std::get_if<protocol::OpenRequest>(&request.body)) {
+    FrameSink frames(send);
     const Status read = open(*openRequest, frames);
     if (read) return Reply::sent(!frames.finish());
     if (frames.lost()) return Reply::sent(true);
     // Also the last frame of a reply whose first frames went out: the client drops them.
     reply = errorReply(read.error());
-  } else if (op == protocol::op::kApply) {
-    const Result<QList<qint64>> inserted = apply(request);
+  } else if (const auto* applyRequest = std::get_if<protocol::ApplyRequest>(&request.body)) {
+    const Result<QList<qint64>> inserted = apply(*applyRequest);
     reply = inserted ? protocol::ApplyReply{*inserted}.toCbor() : errorReply(inserted.error());
-  } else if (op == protocol::op::kDraw) {
-    const std::optional<protocol::DrawRequest> drawRequest =
-        protocol::DrawRequest::fromCbor(request, &malformed);
-    const Result<qint64> value = drawRequest ? draw(*drawRequest) : Error{malformed};
+  } else if (const auto* drawRequest = std::get_if<protocol::DrawRequest>(&request.body)) {
+    const Result<qint64> value = draw(*drawRequest);
     reply = value ? protocol::DrawReply{*value}.toCbor() : errorReply(value.error());
   } else {
-    // What the client named is neither echoed nor logged: it is not an op.
+    // What the client named is neither echoed nor logged: it is not an op (or not one here).
     log(QStringLiteral("unknown"), QStringLiteral("unknown request refused"));
     return {errorReply(QStringLiteral("未知的请求"))};
   }
   if (const std::optional<QString> error = protocol::replyError(reply))
-    log(QStringLiteral("refused"), QStringLiteral("%1 refused: %2").arg(op, clipped(*error, 300)));
+    log(QStringLiteral("refused"),
+        QStringLiteral("%1 refused: %2").arg(request.op, clipped(*error, 300)));
   return {reply};
 }
 
-Session::Reply Session::hello(const QCborMap& request) {
+Session::Reply Session::hello(const protocol::Request& request) {
   QString refusal;
-  const std::optional<protocol::Hello> hello = protocol::Hello::fromCbor(request, &refusal);
-  if (protocol::opOf(request) != protocol::op::kHello)
+  const auto* hello = std::get_if<protocol::Hello>(&request.body);
+  if (!hello)
     refusal = QStringLiteral("连接须以 hello 开始");
-  else if (hello && hello->object != protocol::kServerObject)
+  else if (hello->object != protocol::kServerObject)
     refusal = QStringLiteral("服务器对象不存在：%1").arg(clipped(hello->object));
-  else if (hello && hello->version != protocol::kVersion)
+  else if (hello->version != protocol::kVersion)
     refusal = QStringLiteral("协议版本不受支持：%1").arg(hello->version);
   if (!refusal.isEmpty()) {
     log(QStringLiteral("hello"), QStringLiteral("hello refused: %1").arg(refusal));
@@ -175,7 +182,7 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
                                                  .arg(clipped(id), QString::number(seconds)));
     return errorReply(QStringLiteral("登录失败次数过多，请 %1 秒后再试").arg(seconds));
   }
-  const Result<std::optional<storage::Account>> account = storage_.findAccount(id);
+  const Result<std::optional<storage::Account>> account = store_->findAccount(id);
   if (!account) {
     log(QStringLiteral("sign-in failed"),
         QStringLiteral("sign-in %1 failed: %2").arg(clipped(id), account.error()));
@@ -187,6 +194,12 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
   } else if (!storage::password::verify(request.password, (*account)->passwordHash)) {
     reply.outcome = protocol::SignInOutcome::WrongPassword;
   } else if (const std::optional<int> role = access::roleOf((*account)->role)) {
+    if (const std::optional<QString> refusal = admit_(User{*role, id})) {
+      throttle_.succeeded(id, address_);
+      log(QStringLiteral("sign-in refused"),
+          QStringLiteral("sign-in %1 refused: %2").arg(clipped(id), *refusal));
+      return errorReply(*refusal);
+    }
     reply.outcome = protocol::SignInOutcome::SignedIn;
     reply.role = *role;
     user_ = User{*role, id};
@@ -207,7 +220,7 @@ QCborMap Session::signIn(const protocol::SignInRequest& request) {
 Status Session::followAccount() {
   const quint64 generation = storage::accountsGeneration();
   if (generation == seenGeneration_) return ok();
-  const Result<std::optional<storage::Account>> account = storage_.findAccount(user_->id);
+  const Result<std::optional<storage::Account>> account = store_->findAccount(user_->id);
   if (!account) return Error{account.error()};
   seenGeneration_ = generation;
   const std::optional<int> role = *account ? access::roleOf((*account)->role) : std::nullopt;
@@ -224,11 +237,10 @@ Status Session::followAccount() {
 }
 
 Status Session::open(const protocol::OpenRequest& request, storage::RowSink& rows) {
-  if (const std::optional<QString> refusal = limits::checkOpen(request)) return Error{*refusal};
   if (const schema::Table* table = schema::providerTable(request.provider)) {
     std::optional<QString> key = request.personKey;
     if (Status s = access::mayRead(*user_, *table, &key); !s) return Error{s.error()};
-    return storage_.readTable(*table, key, rows);
+    return store_->readTable(*table, key, rows);
   }
   if (!schema::commandTextProviders().contains(request.provider))
     return Error{QStringLiteral("未知的数据提供者：%1").arg(clipped(request.provider))};
@@ -236,7 +248,7 @@ Status Session::open(const protocol::OpenRequest& request, storage::RowSink& row
     return Error{QStringLiteral("数据提供者 %1 需要查询语句").arg(request.provider)};
   if (Status s = access::maySelect(*user_, request.text, request.params); !s)
     return Error{s.error()};
-  return storage_.select(request.text, request.params, rows);
+  return store_->select(request.text, request.params, rows);
 }
 
 Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
@@ -245,20 +257,15 @@ Result<Session::Target> Session::target(const protocol::OpenRequest& source) {
   if (!schema::commandTextProviders().contains(source.provider))
     return Error{QStringLiteral("未知的数据提供者：%1").arg(clipped(source.provider))};
   if (Status s = access::maySelect(*user_, source.text, source.params); !s) return Error{s.error()};
-  Result<storage::SelectShape> shape = storage_.describe(source.text);
+  Result<storage::SelectShape> shape = store_->describe(source.text);
   if (!shape) return Error{shape.error()};
   if (!shape->table) return Error{QStringLiteral("该查询涉及多个表，不能保存修改")};
   return Target{shape->table, shape->storedColumns};
 }
 
-Result<QList<qint64>> Session::apply(const QCborMap& message) {
-  if (const std::optional<QString> refusal = limits::checkApply(message)) return Error{*refusal};
-  QString malformed;
-  const std::optional<protocol::ApplyRequest> request =
-      protocol::ApplyRequest::fromCbor(message, &malformed);
-  if (!request) return Error{malformed};
+Result<QList<qint64>> Session::apply(const protocol::ApplyRequest& request) {
   QList<storage::TableWrite> writes;
-  for (const protocol::ApplyPart& part : request->parts) {
+  for (const protocol::ApplyPart& part : request.parts) {
     Result<Target> where = target(part.source);
     if (!where) return Error{where.error()};
     Result<QList<storage::RowWrite>> rows = planWrites(*where->table, where->columns, part.changes);
@@ -272,7 +279,7 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
           user_->role == access::kPerson ? WriteBudget::kPerson : WriteBudget::kAdministrator,
           writtenBytes(writes)))
     return Error{QStringLiteral("短时间内保存的数据过多，请稍后再试")};
-  const storage::RowCheck mayWrite = access::rowCheck(*user_, storage_);
+  const storage::RowCheck mayWrite = access::rowCheck(*user_, *store_);
   const auto check = [&](const schema::Table& table, const storage::RowWrite& row,
                          const storage::ColumnValues& stored) -> Status {
     if (Status s = mayWrite(table, row, stored); !s) return s;
@@ -283,13 +290,13 @@ Result<QList<qint64>> Session::apply(const QCborMap& message) {
                        .arg(table.caption, QString::number(number->toLongLong()))};
     const QVariant* id = storage::valueOf(row.values, u"id");
     if (!id) return ok();
-    Result<qint64> rows = storage_.countRows(table, QStringLiteral("id"), *id);
+    Result<qint64> rows = store_->countRows(table, QStringLiteral("id"), *id);
     if (!rows) return Error{rows.error()};
     if (*rows >= kMostHistoryRows)
       return Error{QStringLiteral("每人的%1最多 %2 行").arg(table.caption).arg(kMostHistoryRows)};
     return ok();
   };
-  Result<QList<qint64>> inserted = storage_.apply(writes, access::owner(*user_), check);
+  Result<QList<qint64>> inserted = store_->apply(writes, access::owner(*user_), check);
   if (!inserted) return inserted;
 
   for (const storage::TableWrite& write : writes) {
@@ -313,7 +320,7 @@ Result<qint64> Session::draw(const protocol::DrawRequest& request) {
   const schema::Table* table = schema::table(request.table);
   if (!table || !table->isHistory())
     return Error{QStringLiteral("不能为 %1 取序号：它不是记录表").arg(clipped(request.table))};
-  Result<qint64> number = storage_.draw(*table);
+  Result<qint64> number = store_->draw(*table);
   if (number && !DrawnNumbers::shared().hold(table->name, *number, token_))
     return Error{QStringLiteral("已取得的序号过多，请先保存后再添加")};
   return number;

@@ -2,11 +2,13 @@
 
 #include <QByteArray>
 #include <QCborMap>
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <optional>
 
 #include "protocol/messages.h"
+#include "protocol/request_reader.h"
 #include "server/access.h"
 #include "server/status.h"
 #include "server/throttle.h"
@@ -15,16 +17,18 @@
 namespace server {
 
 // One client's conversation: the hello, sign-in, and the requests a signed-in user may make.
-// It turns each request into a reply; the connection that owns it moves the frames, and sends
-// an open reply's frames through `send` as the rows are read.
+// It turns each request frame into a reply, on whichever worker runs it with that worker's
+// storage; the connection that owns it moves the frames, and an open reply's frames go out
+// through `send` as the rows are read. One request at a time.
 class Session {
  public:
   // Sends one frame; false when it could not be sent.
   using Send = std::function<bool(const QByteArray& frame)>;
+  // Whether `user` may have a place among signed-in users: nothing, or the reason not.
+  using Admit = std::function<std::optional<QString>(const User& user)>;
 
   // `peer` names the client in the log; failed sign-ins from `address` are throttled.
-  Session(storage::Storage& store, QString peer, QString address, SignInThrottle& throttle,
-          Send send);
+  Session(QString peer, QString address, SignInThrottle& throttle, Admit admit);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -43,8 +47,11 @@ class Session {
     Reply() = default;
   };
 
-  Reply handle(const QCborMap& request);
+  // Answers the request in frame `body` with `store`, or, without one, with `storeFailure`.
+  Reply handle(const QByteArray& body, storage::Storage* store, const QString& storeFailure,
+               const Send& send);
   bool signedIn() const { return user_.has_value(); }
+  const std::optional<User>& user() const { return user_; }
 
  private:
   // Where a dataset's changes go: the table and the packet → stored column map.
@@ -53,24 +60,25 @@ class Session {
     QHash<QString, QString> columns;
   };
 
-  Reply hello(const QCborMap& request);
+  Reply answer(protocol::Request& request, const Send& send);
+  Reply hello(const protocol::Request& request);
   // When accounts changed since the signed-in account was last read, reads it again: a new
   // role takes effect at once; a deleted account, or one left without a valid role, is signed
   // out and the request refused.
   Status followAccount();
   QCborMap signIn(const protocol::SignInRequest& request);
   Status open(const protocol::OpenRequest& request, storage::RowSink& rows);
-  Result<QList<qint64>> apply(const QCborMap& request);
+  Result<QList<qint64>> apply(const protocol::ApplyRequest& request);
   Result<qint64> draw(const protocol::DrawRequest& request);
   Result<Target> target(const protocol::OpenRequest& source);
   // A line about this client, summarised with others of its `kind` when they come too often.
   void log(const QString& kind, const QString& text) const;
 
-  storage::Storage& storage_;
+  storage::Storage* store_ = nullptr;  // the storage of the request being answered
   QString peer_;
   QString address_;
   SignInThrottle& throttle_;
-  Send send_;
+  Admit admit_;
   bool greeted_ = false;
   std::optional<User> user_;
   quint64 seenGeneration_ = 0;  // storage::accountsGeneration() when the account was last read

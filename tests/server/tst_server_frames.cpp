@@ -47,8 +47,11 @@ class ServerFramesTest : public QObject {
 };
 
 void ServerFramesTest::initTestCase() {
-  // Every client here comes from one address: let it hold every place.
-  server_ = std::make_unique<TestServer>(QString(), QStringList{"--max-per-address", "1000"});
+  // Every client here comes from one address, most of them never signing in: let them hold
+  // every place of a server of 256.
+  server_ = std::make_unique<TestServer>(
+      QString(), QStringList{"--max-connections", "256", "--max-per-address", "1000",
+                             "--max-unsigned", "1000"});
   QVERIFY2(server_->running(), qPrintable(server_->log()));
   QVERIFY(server_->addAccount(kAdmin, QStringLiteral("管理员"), 0, QStringLiteral("admin")));
   bystander_ = signedIn(*server_, kAdmin, QStringLiteral("admin"));

@@ -61,11 +61,13 @@ bool TestServer::restart() {
   return start(host() + u':' + QString::number(port_));
 }
 
-qint64 TestServer::peakMemoryKb() const {
+qint64 TestServer::peakMemoryKb() const { return status("VmHWM"); }
+
+qint64 TestServer::status(const char* field) const {
   QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
   if (!status.open(QIODevice::ReadOnly)) return 0;
-  static const QRegularExpression peak(QStringLiteral("VmHWM:\\s+(\\d+) kB"));
-  return peak.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+  const QRegularExpression line(QStringLiteral("%1:\\s+(\\d+)").arg(QLatin1StringView(field)));
+  return line.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
 }
 
 TestServer::~TestServer() {

@@ -37,6 +37,8 @@ class TestServer {
   qint64 processId() const { return process_.processId(); }
   // The most memory the server process has held so far (VmHWM), in KiB; 0 when unknown.
   qint64 peakMemoryKb() const;
+  // A number the server's /proc status gives (VmRSS in KiB, Threads…); 0 when unknown.
+  qint64 status(const char* field) const;
 
   // Runs `staffinfo-server add-account` on the database (the password goes to its standard
   // input). True when it succeeded.

@@ -1,0 +1,71 @@
+#include "server/worker_pool.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace server {
+
+WorkerPool::WorkerPool(int workers, Open open) : open_(std::move(open)) {
+  for (int i = 0; i < std::max(1, workers); ++i) threads_.emplace_back([this] { work(); });
+}
+
+WorkerPool::~WorkerPool() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+    queue_.clear();
+  }
+  changed_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+void WorkerPool::submit(const QString& key, int most, Job job) {
+  {
+    const std::lock_guard lock(mutex_);
+    queue_.push_back({key, std::max(1, most), std::move(job)});
+  }
+  changed_.notify_all();
+}
+
+bool WorkerPool::drain(int timeoutMs) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [this] { return queue_.empty() && busy_ == 0; });
+}
+
+void WorkerPool::work() {
+  std::unique_ptr<storage::Storage> store;
+  std::unique_lock lock(mutex_);
+  while (true) {
+    auto next = queue_.end();
+    changed_.wait(lock, [&] {
+      next = std::find_if(queue_.begin(), queue_.end(),
+                          [&](const Queued& q) { return running_.value(q.key) < q.most; });
+      return stopping_ || next != queue_.end();
+    });
+    if (stopping_) break;
+    Queued queued = std::move(*next);
+    queue_.erase(next);
+    ++running_[queued.key];
+    ++busy_;
+    lock.unlock();
+
+    QString failure;
+    if (!store) {
+      storage::Result<std::unique_ptr<storage::Storage>> opened = open_();
+      if (opened)
+        store = std::move(*opened);
+      else
+        failure = opened.error();
+    }
+    queued.job(store.get(), failure);
+    queued.job = nullptr;  // what the job holds goes before the next one starts
+
+    lock.lock();
+    if (--running_[queued.key] <= 0) running_.remove(queued.key);
+    --busy_;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace server

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "storage/storage.h"
+
+// The threads that run requests. Each worker keeps a storage of its own, opened when it first
+// needs one, so a connection holds no thread and no database handle between its requests.
+// Requests wait in one queue, first come first served, except that the jobs of one key (an
+// account, or an address before sign-in) run only a few at a time: nobody takes every worker.
+namespace server {
+
+class WorkerPool {
+ public:
+  using Open = std::function<storage::Result<std::unique_ptr<storage::Storage>>()>;
+  // Runs on a worker with its storage, or with none and the reason it could not be opened.
+  using Job = std::function<void(storage::Storage* store, const QString& failure)>;
+
+  WorkerPool(int workers, Open open);
+  // Finishes the running jobs, drops those still queued, and closes every storage.
+  ~WorkerPool();
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+
+  // Queues `job`; the jobs of `key` run at most `most` at a time, in the order queued.
+  void submit(const QString& key, int most, Job job);
+  // Waits until nothing is queued or running, at most `timeoutMs`; false when time ran out.
+  bool drain(int timeoutMs);
+  int workers() const { return int(threads_.size()); }
+
+ private:
+  struct Queued {
+    QString key;
+    int most;
+    Job job;
+  };
+  void work();
+
+  Open open_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Queued> queue_;
+  QHash<QString, int> running_;
+  int busy_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace server
