@@ -62,7 +62,18 @@ struct ValueOption {
   Status (*set)(const QString& value, Command& command);
 };
 
-const QList<Kind> kAll = {Kind::Serve, Kind::AddAccount, Kind::SeedDemo};
+const QList<Kind> kAll = {Kind::Serve, Kind::AddAccount, Kind::SeedDemo, Kind::Backup,
+                          Kind::Upgrade};
+
+// Hours, fractions allowed (tests use short times).
+Status parseHours(const QString& text, double* hours) {
+  bool parsed = false;
+  const double value = text.toDouble(&parsed);
+  if (!parsed || value < 0.0003 || value > 10000)
+    return Error{QStringLiteral("需要小时数（大于 0），收到 \"%1\"").arg(text)};
+  *hours = value;
+  return ok();
+}
 
 const QList<ValueOption>& valueOptions() {
   static const QList<ValueOption> options = {
@@ -141,11 +152,26 @@ const QList<ValueOption>& valueOptions() {
          return ok();
        }},
       {QLatin1StringView("--to"),
-       {Kind::Copy},
+       {Kind::Copy, Kind::Backup},
        [](const QString& v, Command& c) {
          c.to = v;
          return ok();
        }},
+      {QLatin1StringView("--drain-timeout"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseSeconds(v, &c.serve.drainTimeoutMs, true); }},
+      {QLatin1StringView("--backup-dir"),
+       {Kind::Serve, Kind::Upgrade},
+       [](const QString& v, Command& c) {
+         c.serve.backupDir = v;
+         return ok();
+       }},
+      {QLatin1StringView("--backup-hours"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseHours(v, &c.serve.backupHours); }},
+      {QLatin1StringView("--backup-keep"),
+       {Kind::Serve},
+       [](const QString& v, Command& c) { return parseCount(v, 10000, &c.serve.backupKeep); }},
       {QLatin1StringView("--cert"),
        {Kind::MakeCert},
        [](const QString& v, Command& c) {
@@ -176,6 +202,8 @@ const QList<std::pair<QLatin1StringView, Kind>> kVerbs = {
     {QLatin1StringView("seed-demo"), Kind::SeedDemo},
     {QLatin1StringView("make-cert"), Kind::MakeCert},
     {QLatin1StringView("copy"), Kind::Copy},
+    {QLatin1StringView("backup"), Kind::Backup},
+    {QLatin1StringView("upgrade"), Kind::Upgrade},
 };
 
 Status checkServe(const Command& command) {
@@ -214,6 +242,10 @@ Result<Command> parseCommand(const QStringList& arguments) {
     const QString arg = rest.takeFirst();
     if (arg == u"--insecure" && command.kind == Kind::Serve) {
       command.serve.insecure = true;
+      continue;
+    }
+    if (arg == u"--check" && command.kind == Kind::Upgrade) {
+      command.check = true;
       continue;
     }
     const ValueOption* option = valueOption(arg, command.kind);
@@ -256,6 +288,16 @@ Result<Command> parseCommand(const QStringList& arguments) {
         return Error{QStringLiteral("copy 需要 --from DB 和 --to DB")};
       if (command.from == command.to) return Error{QStringLiteral("copy 的源和目标不能相同")};
       break;
+    case Kind::Backup:
+      if (command.to.isEmpty() || !positional.isEmpty())
+        return Error{QStringLiteral("backup 需要 --db DB 和 --to FILE")};
+      if (command.to == command.database)
+        return Error{QStringLiteral("backup 的目标不能是数据库本身")};
+      break;
+    case Kind::Upgrade:
+      if (!positional.isEmpty())
+        return Error{QStringLiteral("upgrade 不接受参数：%1").arg(positional.join(u' '))};
+      break;
   }
   return command;
 }
@@ -287,6 +329,10 @@ QString usage() {
       "      of each kind, shared by its workers. One query may write at most --temp-mb (512)\n"
       "      MiB of temporary files. The log goes to standard error, or to --log-file, renamed\n"
       "      FILE.1 … FILE.3 as it passes 16 MiB.\n"
+      "      On SIGTERM or SIGINT it stops accepting, lets requests in flight finish (up to\n"
+      "      --drain-timeout, 10 s), closes the database cleanly and exits. With --backup-dir\n"
+      "      DIR it writes a backup there every --backup-hours (24; fractions allowed) hours,\n"
+      "      keeping the newest --backup-keep (7).\n"
       "  staffinfo-server add-account --db DB ID NAME ROLE\n"
       "      create or overwrite an account and its info row; the password is read as one\n"
       "      line from standard input; ROLE: 0 超级管理员, 1 管理员, 2 普通用户\n"
@@ -298,7 +344,13 @@ QString usage() {
       "      clients trust it with --ca FILE\n"
       "  staffinfo-server copy --from DB --to DB\n"
       "      copy a whole database into an empty one (SQLite to PostgreSQL or back) and\n"
-      "      check the row counts\n"
+      "      check the row counts; a backup is restored by copying it into an empty database\n"
+      "  staffinfo-server backup --db DB --to FILE\n"
+      "      write a consistent copy of DB (also while it is served) into the SQLite file FILE,\n"
+      "      checked before it takes that name\n"
+      "  staffinfo-server upgrade --db DB [--check]\n"
+      "      bring DB to this program's schema version, after a backup beside it (the server\n"
+      "      does so at start); --check only says what would be done\n"
       "DB is the path of an SQLite file, or a PostgreSQL database: a "
       "postgresql://USER@HOST:PORT/NAME\n"
       "URL or a \"host=… dbname=…\" connection string (missing parts from the PG* environment\n"

@@ -10,7 +10,7 @@
 namespace server {
 
 struct Command {
-  enum class Kind { Serve, AddAccount, SeedDemo, MakeCert, Copy };
+  enum class Kind { Serve, AddAccount, SeedDemo, MakeCert, Copy, Backup, Upgrade };
   Kind kind = Kind::Serve;
   QString database = QStringLiteral("staffinfo.db");
   QString host = QStringLiteral("127.0.0.1");
@@ -27,9 +27,11 @@ struct Command {
   QString keyFile;
   int days = 3650;
   QStringList names;
-  // copy: the source and the target database
+  // copy: the source and the target database; backup: the target file
   QString from;
   QString to;
+  // upgrade: only say what would be done
+  bool check = false;
 };
 
 // Parses the arguments after the program name. The error names what is wrong; print it with

@@ -198,6 +198,7 @@ void Connection::closeWith(const QString& reason) {
   closingSince_ = nowMs();
   const auto* tls = qobject_cast<const QSslSocket*>(socket_.get());
   if (!tls || tls->isEncrypted()) socket_->write(errorFrame(reason));
+  socket_->flush();
   socket_->disconnectFromHost();
   if (socket_->state() == QAbstractSocket::UnconnectedState) end(reason);
 }

@@ -39,7 +39,6 @@ Listener::Listener(WorkerPool::Open openStorage, const ServeOptions& options,
   for (int i = 0; i < std::max(1, QThread::idealThreadCount()); ++i) {
     auto* loop = new QThread(this);
     auto* host = new QObject;
-    host->moveToThread(loop);
     auto* sweep = new QTimer(host);
     sweep->setInterval(kSweepMs);
     connect(sweep, &QTimer::timeout, host, [host] {
@@ -47,6 +46,7 @@ Listener::Listener(WorkerPool::Open openStorage, const ServeOptions& options,
         if (auto* connection = qobject_cast<Connection*>(child)) connection->sweep();
     });
     connect(loop, &QThread::started, sweep, qOverload<>(&QTimer::start));
+    host->moveToThread(loop);
     connect(loop, &QThread::finished, host, &QObject::deleteLater);
     loop->start();
     loops_ << loop;
@@ -54,13 +54,28 @@ Listener::Listener(WorkerPool::Open openStorage, const ServeOptions& options,
   }
 }
 
-Listener::~Listener() {
+Listener::~Listener() { stop(0); }
+
+bool Listener::stop(int drainMs) {
+  if (std::exchange(stopped_, true)) return true;
   close();
+  stopping_ = true;
+  const bool drained = pool_->drain(drainMs);
+  for (QObject* host : std::as_const(hosts_))
+    QMetaObject::invokeMethod(
+        host,
+        [host] {
+          for (QObject* child : host->children())
+            if (auto* connection = qobject_cast<Connection*>(child))
+              connection->closeWith(kStopping);
+        },
+        Qt::BlockingQueuedConnection);
   for (QThread* loop : std::as_const(loops_)) {
     loop->quit();
     loop->wait();
   }
-  pool_.reset();
+  if (drained) pool_.reset();
+  return drained;
 }
 
 void Listener::incomingConnection(qintptr descriptor) {

@@ -28,6 +28,11 @@ class Listener : public QTcpServer {
            std::optional<QSslConfiguration> tls, QObject* parent = nullptr);
   ~Listener() override;
 
+  // Stops: no new connections, later requests answered with kStopping, the requests in flight
+  // waited for up to `drainMs`; then every connection is closed and, when every request is
+  // done, every worker's storage. False when requests were still running at the deadline.
+  bool stop(int drainMs);
+
   // The limits `options` give, with their defaults filled in.
   static PlaceLimits placeLimits(const ServeOptions& options);
   int workers() const { return pool_->workers(); }
@@ -45,6 +50,7 @@ class Listener : public QTcpServer {
   QList<QThread*> loops_;
   QList<QObject*> hosts_;  // one per loop, parent of its connections
   quint64 nextId_ = 0;
+  bool stopped_ = false;
 };
 
 }  // namespace server

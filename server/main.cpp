@@ -1,22 +1,19 @@
-#include <sys/resource.h>
-
 #include <QCoreApplication>
-#include <QHostAddress>
+#include <QElapsedTimer>
 #include <QTextStream>
-#include <QThread>
-#include <QTimer>
-#include <csignal>
 #include <cstdio>
 
 #include "demo/generator.h"
 #include "schema/values.h"
 #include "server/accounts.h"
 #include "server/cli.h"
-#include "server/listener.h"
 #include "server/log.h"
+#include "server/schema_upgrade.h"
+#include "server/serve.h"
 #include "server/tls.h"
 #include "storage/copy.h"
 #include "storage/open.h"
+#include "storage/schema_versions.h"
 #include "storage/storage.h"
 
 namespace {
@@ -26,56 +23,6 @@ using namespace server;
 int fail(const QString& reason) {
   std::fprintf(stderr, "staffinfo-server: %s\n", qUtf8Printable(reason));
   return 1;
-}
-
-// Each connection holds a socket and two database handles with their journal files: the usual
-// soft limit of 1024 open files would run out before the connection cap.
-void raiseOpenFileLimit() {
-  rlimit limit;
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
-}
-
-int serve(const Command& command) {
-  raiseOpenFileLimit();
-  storage::setQueryTempBytes(qint64(command.serve.tempMiB) * 1024 * 1024);
-  if (!command.serve.logFile.isEmpty())
-    if (Status s = logToFile(command.serve.logFile); !s) return fail(s.error());
-  // Summaries of clients' repeated lines go out once their minute is over.
-  QTimer summaries;
-  QObject::connect(&summaries, &QTimer::timeout, [] { flushLogSummaries(); });
-  summaries.start(5000);
-  // A client that vanishes while its reply is being written must not end the server.
-  std::signal(SIGPIPE, SIG_IGN);
-  std::optional<QSslConfiguration> tls;
-  if (!command.serve.tlsCert.isEmpty()) {
-    Result<QSslConfiguration> configuration =
-        tls::serverConfiguration(command.serve.tlsCert, command.serve.tlsKey);
-    if (!configuration) return fail(configuration.error());
-    tls = *configuration;
-  }
-  ServeOptions options = command.serve;
-  // Each worker keeps a storage; on PostgreSQL no more of them than the pool's connections.
-  if (options.workers == 0 && storage::isPostgres(command.database))
-    options.workers =
-        std::min(4 * QThread::idealThreadCount(), options.storageOptions.pgConnections);
-  Listener listener(
-      [&command] { return storage::openStorage(command.database, command.serve.storageOptions); },
-      options, tls);
-  const QHostAddress address = command.host == u"localhost" ? QHostAddress(QHostAddress::LocalHost)
-                                                            : QHostAddress(command.host);
-  if (!listener.listen(address, command.port))
-    return fail(QStringLiteral("cannot listen on %1:%2: %3")
-                    .arg(command.host)
-                    .arg(command.port)
-                    .arg(listener.errorString()));
-  logLine(QStringLiteral("listening on %1:%2 (%3), database %4")
-              .arg(command.host, QString::number(listener.serverPort()),
-                   tls ? QStringLiteral("TLS") : QStringLiteral("plain TCP"),
-                   storage::describeLocation(command.database)));
-  return QCoreApplication::exec();
 }
 
 int addAccountFromInput(storage::Storage& store, const Command& command) {
@@ -88,6 +35,26 @@ int addAccountFromInput(storage::Storage& store, const Command& command) {
   logLine(QStringLiteral("account %1 written, role %2")
               .arg(schema::trim(command.id))
               .arg(command.role));
+  return 0;
+}
+
+int backup(const QString& location, const QString& file) {
+  QElapsedTimer clock;
+  clock.start();
+  if (Status s = storage::backupDatabase(location, file); !s) return fail(s.error());
+  logLine(QStringLiteral("backup of %1 written to %2 in %3 s")
+              .arg(storage::describeLocation(location), file)
+              .arg(double(clock.elapsed()) / 1000, 0, 'f', 1));
+  return 0;
+}
+
+int upgrade(storage::Storage& store, const Command& command) {
+  Result<storage::UpgradePlan> plan = storage::planUpgrade(store);
+  if (!plan) return fail(plan.error());
+  std::printf("%s\n", qUtf8Printable(plan->describe()));
+  if (command.check || plan->steps.isEmpty()) return 0;
+  if (Status s = bringUpToDate(store, command.database, command.serve.backupDir); !s)
+    return fail(s.error());
   return 0;
 }
 
@@ -122,14 +89,22 @@ int main(int argc, char** argv) {
   }
   if (command->kind == Command::Kind::Copy) return copy(command->from, command->to);
 
+  if (command->kind == Command::Kind::Backup) return backup(command->database, command->to);
+
   Result<std::unique_ptr<storage::Storage>> store = storage::openStorage(command->database);
   if (!store) return fail(store.error());
   if (Status s = (*store)->ensureSchema(); !s) return fail(s.error());
+  if (command->kind == Command::Kind::Upgrade) return upgrade(**store, *command);
+  if (Status s = bringUpToDate(**store, command->database, command->serve.backupDir); !s)
+    return fail(s.error());
 
   switch (command->kind) {
     case Command::Kind::Serve:
       store->reset();
-      return serve(*command);
+      {
+        const Result<int> served = serve(*command);
+        return served ? *served : fail(served.error());
+      }
     case Command::Kind::AddAccount:
       return addAccountFromInput(**store, *command);
     case Command::Kind::SeedDemo: {
@@ -143,6 +118,8 @@ int main(int argc, char** argv) {
     }
     case Command::Kind::MakeCert:
     case Command::Kind::Copy:
+    case Command::Kind::Backup:
+    case Command::Kind::Upgrade:
       break;
   }
   return 1;

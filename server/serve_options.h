@@ -35,6 +35,12 @@ struct ServeOptions {
   bool insecure = false;
   // The temporary files one query may write, in MiB.
   int tempMiB = 512;
+  // At a stop (SIGTERM, SIGINT), how long requests in flight may take to finish.
+  int drainTimeoutMs = 10000;
+  // Backups while serving: into this folder (empty: none), every so many hours, the newest kept.
+  QString backupDir;
+  double backupHours = 24;
+  int backupKeep = 7;
   // Where the log goes; empty: standard error.
   QString logFile;
   // Each worker's storage: its page cache and file mapping.

@@ -1,7 +1,12 @@
 #include "storage/open.h"
 
+#include <QFile>
+#include <QScopeGuard>
+#include <cstdio>
+
 #include "storage/postgres/copy.h"
 #include "storage/postgres/storage.h"
+#include "storage/sqlite/backup.h"
 #include "storage/sqlite/copy.h"
 #include "storage/sqlite/storage.h"
 
@@ -36,6 +41,26 @@ Result<std::unique_ptr<CopyEnd>> openCopyEnd(const QString& location, bool targe
   }
   if (isPostgres(location)) return pg::openCopyEnd(location);
   return sqlite::openCopyEnd(location, target);
+}
+
+Status backupDatabase(const QString& location, const QString& file) {
+  const QString part = file + QStringLiteral(".part");
+  QFile::remove(part);
+  const auto removePart = qScopeGuard([&] {
+    for (const char* end : {"", "-wal", "-shm", "-journal"})
+      QFile::remove(part + QLatin1StringView(end));
+  });
+  QHash<QString, qint64> counts;  // copyDatabase checks its counts itself
+  if (isPostgres(location)) {
+    Result<QStringList> copied = copyDatabase(location, part);
+    if (!copied) return Error{copied.error()};
+  } else if (Status s = sqlite::onlineBackup(location, part, &counts); !s) {
+    return s;
+  }
+  if (Status s = sqlite::checkBackup(part, counts); !s) return s;
+  if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(file).constData()) != 0)
+    return Error{QStringLiteral("无法把备份放到 %1").arg(file)};
+  return ok();
 }
 
 }  // namespace storage

@@ -25,4 +25,10 @@ Result<std::unique_ptr<Storage>> openStorage(const QString& location,
 // exist.
 Result<std::unique_ptr<CopyEnd>> openCopyEnd(const QString& location, bool target);
 
+// Writes a consistent copy of the database at `location` into the SQLite file `file` while it is
+// served: from SQLite through its online backup, from PostgreSQL out of one snapshot (as copy
+// does). The copy is written under a temporary name beside `file`, checked (integrity, every
+// table's rows) and only then renamed into place; a copy that fails leaves nothing at `file`.
+Status backupDatabase(const QString& location, const QString& file);
+
 }  // namespace storage

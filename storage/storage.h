@@ -14,6 +14,7 @@
 #include "protocol/messages.h"
 #include "schema/tables.h"
 #include "storage/result.h"
+#include "storage/schema_versions.h"
 
 // The one door to the database, kept by every engine (storage/sqlite, storage/postgres) and
 // opened through openStorage (storage/open.h). An instance is used by one thread at a time.
@@ -124,8 +125,19 @@ class Storage {
  public:
   virtual ~Storage() = default;
 
-  // Creates what is missing of the schema: every table, its indexes, the counter row. Idempotent.
+  // Creates the schema when the database has none, at the current version (schema_versions.h):
+  // every table, its indexes, the counter row. A database that has tables keeps its version (an
+  // upgrade brings it up to date). Idempotent.
   virtual Status ensureSchema() = 0;
+
+  // The schema version the database records; 0 when it records none.
+  virtual Result<int> schemaVersion() = 0;
+  // Runs the steps' statements for this engine, in order, and records the last one's version,
+  // all in one transaction: the database has every step or none.
+  virtual Status upgrade(const QList<const SchemaStep*>& steps) = 0;
+  // Leaves the database whole in its own files (SQLite: the write-ahead log checkpointed into
+  // the database file); called when the server stops.
+  virtual Status checkpoint() = 0;
 
   // All rows of `table` in stored order, columns in schema order, with row identities, into
   // `rows`. With `personKey`, only the rows whose trimmed `id` equals it. `user_name.password`

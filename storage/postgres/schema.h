@@ -18,10 +18,19 @@ inline const QString kReaderSchema = QStringLiteral("staffinfo_read");
 // Every committed change to `user_name` is announced on this channel.
 inline const QString kAccountsChannel = QStringLiteral("staffinfo_accounts");
 
+// The one-row table that records the schema version (see storage/schema_versions.h).
+inline const QString kVersionTable = QStringLiteral("schema_version");
+
+// Taken by whoever changes the schema, so that servers starting together take turns.
+QString schemaLockText();
+// Records `version` as the schema's.
+QString recordVersionText(int version);
+
 // The statements that create whatever is missing, to be run in one transaction: tables, the
 // indexes on `id` and on its trimmed value, UNIQUE(id_num) on the history tables, the counter row
-// (all zero), strim, the reader role with its view and grants, and the announcement of account
-// changes. Idempotent; several servers starting at once take turns through an advisory lock.
+// (all zero), strim, the reader role with its view and grants, the announcement of account
+// changes and the version table. Idempotent; several servers starting at once take turns through an
+// advisory lock.
 QStringList schemaStatements();
 
 // The condition "strim(id) = $mark", served by the index on the trimmed `id`.

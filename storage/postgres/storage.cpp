@@ -91,10 +91,53 @@ Status PgStorage::ensureSchema() {
   Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
   if (!writer) return Error{writer.error()};
   if (Status s = (*writer)->exec(QStringLiteral("BEGIN")); !s) return s;
+  Result<Rows> existing =
+      (*writer)->run(QStringLiteral("SELECT to_regclass('public.info') IS NULL"));
+  if (!existing) return Error{existing.error()};
+  const bool fresh = PQgetvalue(existing->get(), 0, 0)[0] == 't';
   for (const QString& statement : pg::schemaStatements())
     if (Status s = (*writer)->exec(statement); !s) return s;
+  // A new database is made at the current version at once.
+  if (fresh) {
+    for (const SchemaStep& step : schemaSteps())
+      for (const QString& statement : step.postgres)
+        if (Status s = (*writer)->exec(statement); !s) return s;
+    if (Status s = (*writer)->exec(pg::recordVersionText(currentSchemaVersion())); !s) return s;
+  }
   return (*writer)->exec(QStringLiteral("COMMIT"));
 }
+
+Result<int> PgStorage::schemaVersion() {
+  Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
+  if (!writer) return Error{writer.error()};
+  Result<Rows> version = (*writer)->run(
+      QStringLiteral("SELECT coalesce(max(version), 0) FROM %1").arg(quoted(pg::kVersionTable)));
+  if (!version) return Error{version.error()};
+  return QByteArray(PQgetvalue(version->get(), 0, 0)).toInt();
+}
+
+Status PgStorage::upgrade(const QList<const SchemaStep*>& steps) {
+  if (steps.isEmpty()) return ok();
+  Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
+  if (!writer) return Error{writer.error()};
+  if (Status s = (*writer)->exec(QStringLiteral("BEGIN")); !s) return s;
+  // Servers starting together take turns, and steps another has made are not made again.
+  if (Status s = (*writer)->exec(pg::schemaLockText()); !s) return s;
+  Result<Rows> version = (*writer)->run(
+      QStringLiteral("SELECT coalesce(max(version), 0) FROM %1").arg(quoted(pg::kVersionTable)));
+  if (!version) return Error{version.error()};
+  const int from = QByteArray(PQgetvalue(version->get(), 0, 0)).toInt();
+  for (const SchemaStep* step : steps)
+    if (step->version > from)
+      for (const QString& statement : step->postgres)
+        if (Status s = (*writer)->exec(statement); !s) return s;
+  if (steps.last()->version > from)
+    if (Status s = (*writer)->exec(pg::recordVersionText(steps.last()->version)); !s) return s;
+  return (*writer)->exec(QStringLiteral("COMMIT"));
+}
+
+// PostgreSQL keeps its own files whole.
+Status PgStorage::checkpoint() { return ok(); }
 
 Status PgStorage::readTable(const schema::Table& table, const std::optional<QString>& personKey,
                             RowSink& rows) {

@@ -91,9 +91,49 @@ Status SqliteStorage::ensureSchema() {
   if (Status s = write_.exec(QStringLiteral("PRAGMA journal_mode=WAL")); !s) return s;
   Result<Transaction> transaction = Transaction::begin(write_);
   if (!transaction) return Error{transaction.error()};
+  Result<Statement> tables =
+      write_.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"));
+  if (!tables) return Error{tables.error()};
+  if (sqlite3_step(tables->get()) != SQLITE_ROW) return Error{write_.failure()};
+  const bool fresh = sqlite3_column_int(tables->get(), 0) == 0;
+  tables = Statement();
   for (const QString& statement : sqlite::schemaStatements())
     if (Status s = write_.exec(statement); !s) return s;
+  // A new database is made at the current version at once.
+  if (fresh) {
+    for (const SchemaStep& step : schemaSteps())
+      for (const QString& statement : step.sqlite)
+        if (Status s = write_.exec(statement); !s) return s;
+    if (Status s =
+            write_.exec(QStringLiteral("PRAGMA user_version=%1").arg(currentSchemaVersion()));
+        !s)
+      return s;
+  }
   return transaction->commit();
+}
+
+Result<int> SqliteStorage::schemaVersion() {
+  Result<Statement> version = write_.prepare(QStringLiteral("PRAGMA user_version"));
+  if (!version) return Error{version.error()};
+  if (sqlite3_step(version->get()) != SQLITE_ROW) return Error{write_.failure()};
+  return sqlite3_column_int(version->get(), 0);
+}
+
+Status SqliteStorage::upgrade(const QList<const SchemaStep*>& steps) {
+  if (steps.isEmpty()) return ok();
+  Result<Transaction> transaction = Transaction::begin(write_);
+  if (!transaction) return Error{transaction.error()};
+  for (const SchemaStep* step : steps)
+    for (const QString& statement : step->sqlite)
+      if (Status s = write_.exec(statement); !s) return s;
+  if (Status s = write_.exec(QStringLiteral("PRAGMA user_version=%1").arg(steps.last()->version));
+      !s)
+    return s;
+  return transaction->commit();
+}
+
+Status SqliteStorage::checkpoint() {
+  return write_.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
 Status SqliteStorage::readTable(const schema::Table& table, const std::optional<QString>& personKey,

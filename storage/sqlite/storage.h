@@ -18,6 +18,9 @@ class SqliteStorage final : public Storage {
                                                      const StorageOptions& options = {});
 
   Status ensureSchema() override;
+  Result<int> schemaVersion() override;
+  Status upgrade(const QList<const SchemaStep*>& steps) override;
+  Status checkpoint() override;
   Status readTable(const schema::Table& table, const std::optional<QString>& personKey,
                    RowSink& rows) override;
   Status select(const QString& text, const QVariantList& params, RowSink& rows) override;

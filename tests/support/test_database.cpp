@@ -5,9 +5,9 @@
 #include <QAtomicInteger>
 #include <QCoreApplication>
 
+#include "storage/open.h"
 #include "storage/postgres/db.h"
 #include "storage/sql_text.h"
-#include "storage/open.h"
 
 namespace testdb {
 
@@ -117,7 +117,7 @@ FreshDatabase::FreshDatabase(const QString& folder, const QString& file)
 QList<QVariantList> sql(const QString& location, const QString& statement,
                         const QVariantList& params) {
   return storage::isPostgres(location) ? pgSql(location, statement, params)
-                                      : sqliteSql(location, statement, params);
+                                       : sqliteSql(location, statement, params);
 }
 
 }  // namespace testdb

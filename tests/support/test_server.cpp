@@ -56,6 +56,25 @@ void TestServer::kill() {
   process_.waitForFinished(5000);
 }
 
+int TestServer::stop(int timeoutMs) {
+  process_.terminate();
+  if (!process_.waitForFinished(timeoutMs) || process_.exitStatus() != QProcess::NormalExit)
+    return -1;
+  return process_.exitCode();
+}
+
+int TestServer::run(const QStringList& arguments, const QByteArray& input, QString* output) {
+  QProcess tool;
+  tool.setProcessChannelMode(QProcess::MergedChannels);
+  tool.start(binary(), arguments);
+  tool.write(input);
+  tool.closeWriteChannel();
+  const bool finished = tool.waitForFinished(60000);
+  if (output) *output = QString::fromUtf8(tool.readAll());
+  if (!finished || tool.exitStatus() != QProcess::NormalExit) return -1;
+  return tool.exitCode();
+}
+
 bool TestServer::restart() {
   kill();
   return start(host() + u':' + QString::number(port_));
@@ -88,14 +107,11 @@ QString TestServer::log() const {
 
 bool TestServer::addAccount(const QString& id, const QString& name, int role,
                             const QString& password) {
-  QProcess tool;
-  tool.start(binary(), {QStringLiteral("add-account"), QStringLiteral("--db"), dbPath_, id, name,
-                        QString::number(role)});
-  tool.write(password.toUtf8() + '\n');
-  tool.closeWriteChannel();
-  if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit ||
-      tool.exitCode() != 0) {
-    qWarning("add-account failed: %s", tool.readAllStandardError().constData());
+  QString output;
+  if (run({QStringLiteral("add-account"), QStringLiteral("--db"), dbPath_, id, name,
+           QString::number(role)},
+          password.toUtf8() + '\n', &output) != 0) {
+    qWarning("add-account failed: %s", qPrintable(output));
     return false;
   }
   return true;

@@ -30,6 +30,9 @@ class TestServer {
 
   // Stops the server abruptly (SIGKILL, as in a crash or power loss) and waits until it is gone.
   void kill();
+  // Stops it as its service manager would (SIGTERM) and returns its exit status; -1 when it
+  // crashed or did not end within `timeoutMs`.
+  int stop(int timeoutMs = 30000);
   // Starts it again on the same port, database and options; true once it accepts connections.
   bool restart();
 
@@ -53,6 +56,10 @@ class TestServer {
 
   // Path of the server program.
   static QString binary();
+  // Runs the program with `arguments` (a sub-command), `input` on its standard input; its exit
+  // status (-1: it crashed or took over a minute), and what it wrote in `output`.
+  static int run(const QStringList& arguments, const QByteArray& input = {},
+                 QString* output = nullptr);
 
  private:
   bool start(const QString& listen);
