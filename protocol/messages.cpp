@@ -159,4 +159,20 @@ DrawReply DrawReply::fromCbor(const QCborMap& m) {
   return {m.value(QStringLiteral("value")).toInteger()};
 }
 
+QCborMap ReviewRequest::toCbor() const {
+  QCborMap m = request(op::kReview);
+  m[QStringLiteral("person")] = person;
+  return m;
+}
+
+QCborMap ReviewReply::toCbor() const {
+  QCborMap m = okReply();
+  m[QStringLiteral("reviewed")] = reviewed;
+  return m;
+}
+
+ReviewReply ReviewReply::fromCbor(const QCborMap& m) {
+  return {m.value(QStringLiteral("reviewed")).toBool()};
+}
+
 }  // namespace protocol

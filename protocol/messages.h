@@ -18,8 +18,9 @@ namespace protocol {
 
 inline const QString kServerObject = QStringLiteral("rirev.rirev_qrvt");
 // Changes whenever a message changes shape (tests/protocol pins every message's encoding).
-//   1: the first wire; 2: apply carries a list of parts, and requests are read strictly.
-inline constexpr int kVersion = 2;
+//   1: the first wire; 2: apply carries a list of parts, and requests are read strictly;
+//   3: review.
+inline constexpr int kVersion = 3;
 
 namespace op {
 inline const QString kHello = QStringLiteral("hello");
@@ -27,6 +28,7 @@ inline const QString kSignIn = QStringLiteral("signin");
 inline const QString kOpen = QStringLiteral("open");
 inline const QString kApply = QStringLiteral("apply");
 inline const QString kDraw = QStringLiteral("draw");
+inline const QString kReview = QStringLiteral("review");
 inline const QString kBye = QStringLiteral("bye");
 }  // namespace op
 
@@ -155,6 +157,20 @@ struct DrawReply {
   qint64 value = 0;
   QCborMap toCbor() const;
   static DrawReply fromCbor(const QCborMap& m);
+};
+
+// Review: the signed-in administrator marks a person's record as reviewed (the account's
+// reviewer, and an event in the change log), even when they reviewed it last time too.
+struct ReviewRequest {
+  QString person;
+  QCborMap toCbor() const;
+};
+
+// Whether there was an account to mark: a person without one is not reviewed.
+struct ReviewReply {
+  bool reviewed = false;
+  QCborMap toCbor() const;
+  static ReviewReply fromCbor(const QCborMap& m);
 };
 
 }  // namespace protocol

@@ -249,6 +249,10 @@ std::optional<Request> readRequest(const QByteArray& body, const ListLimits& lim
     DrawRequest draw;
     read = f.text(QStringLiteral("table"), &draw.table);
     request.body = draw;
+  } else if (request.op == op::kReview) {
+    ReviewRequest review;
+    read = f.text(QStringLiteral("person"), &review.person);
+    request.body = review;
   } else if (request.op == op::kBye) {
     request.body = ByeRequest{};
   }

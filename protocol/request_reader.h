@@ -22,7 +22,7 @@ struct Request {
   QString op;  // as the body names it; empty when it names none
   // std::monostate for an op the protocol does not know.
   std::variant<std::monostate, Hello, SignInRequest, OpenRequest, ApplyRequest, DrawRequest,
-               ByeRequest>
+               ReviewRequest, ByeRequest>
       body;
 };
 

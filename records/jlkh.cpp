@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTableView>
@@ -35,9 +34,6 @@ using records::historyGrids;
 
 Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   setWindowTitle(QStringLiteral("奖惩考核&社会关系&个人履历&受教育情况&境内业务培训&境外业务培训"));
-
-  user = new RemoteDataset(QStringLiteral("DataSetProvider_user"), this);
-  user->setObjectName(QStringLiteral("user"));
 
   auto* content = new QWidget;
   auto* column = new QVBoxLayout(content);
@@ -253,16 +249,10 @@ void Tkhjl::writeBack(int index) {
   }
 }
 
+// The server marks the account and records the review as an event of the person's history;
+// a person without an account is not reviewed, and nothing is said.
 void Tkhjl::BitBtn4Click() {
-  const auto closeUser = qScopeGuard([this] { user->close(); });
-  user->close();
-  user->setPersonKey(personId_);
-  user->open();
-  if (!locatePerson(*user, personId_)) return;
-  user->edit();
-  user->setField(u"shr", SignIn::state().identityNumber);
-  user->post();
-  user->applyUpdates();
+  if (!Connection::shared().review(personId_)) return;
   if (!SignIn::state().isOrdinaryUser()) notifier::personChanged(personId_);
   showMessage(this, QStringLiteral("审核成功！"));
 }

@@ -31,7 +31,6 @@ class Tkhjl : public Form {
   QPushButton* BitBtn2;  // 保存
   QPushButton* BitBtn3;  // 打印
   QPushButton* BitBtn5;  // 上一页
-  RemoteDataset* user;   // the person's account, for the review
 
   // The grids top to bottom (DBGrid1 … DBGrid6), in the order of records::historyGrids().
   QTableView* grid(int index) const { return parts_[index].grid; }

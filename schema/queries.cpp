@@ -72,11 +72,25 @@ const HistoryQueries& history(QStringView table) {
   return history().front();
 }
 
+const QString kPersonChanges = QStringLiteral(
+    "select changed_at as 时间,changed_by as 修改人,table_name as 表,column_name as 项目,"
+    "old_value as 原值,new_value as 新值,kind as 类型 from change_log where id=? "
+    "order by rid desc");
+const QString kPersonChangesSinceReview = QStringLiteral(
+    "select changed_at as 时间,changed_by as 修改人,table_name as 表,column_name as 项目,"
+    "old_value as 原值,new_value as 新值,kind as 类型 from change_log where id=? and "
+    "rid>(select coalesce(max(reviewed),0) from change_summary where id=?) and kind<>'审核' "
+    "order by rid desc");
+const QString kChangedSinceReview =
+    QStringLiteral("select id from change_summary where changed>coalesce(reviewed,0)");
+const QString kPersonChangedSinceReview =
+    QStringLiteral("select id from change_summary where id=? and changed>coalesce(reviewed,0)");
+
 const QStringList& personalShapes() {
   static const QStringList shapes = [] {
     QStringList texts;
     for (const HistoryQueries& q : history()) texts << q.display << q.writeBack << q.report;
-    return texts;
+    return texts << kPersonChanges << kPersonChangesSinceReview;
   }();
   return shapes;
 }

@@ -29,8 +29,19 @@ struct HistoryQueries {
 const QList<HistoryQueries>& history();
 const HistoryQueries& history(QStringView table);
 
+// One person's changes from the change log, newest first: 时间, 修改人, 表 and 项目 (stored
+// names, shown under their labels), 原值, 新值, 类型. The parameter is the identity number.
+extern const QString kPersonChanges;
+// The same since the person's last review, the review itself left out; the identity number is
+// both parameters.
+extern const QString kPersonChangesSinceReview;
+// The persons whose record changed after their last review (or who were never reviewed and
+// have changes); with kPersonChangedSinceReview the same for one person, the parameter.
+extern const QString kChangedSinceReview;
+extern const QString kPersonChangedSinceReview;
+
 // The select texts that a signed-in ordinary user may run, each with the user's own identity
-// number as its only parameter: the three reads of each history table.
+// number as every parameter: the three reads of each history table and the two of its changes.
 const QStringList& personalShapes();
 
 }  // namespace schema::queries

@@ -106,6 +106,26 @@ QList<Table> build() {
   return all;
 }
 
+QList<Table> buildServerTables() {
+  return {
+      Table{kChangeLog,
+            QStringLiteral("变更记录"),
+            TableKind::ChangeLog,
+            {col("changed_at", "时间", K::Text), col("changed_by", "修改人", K::IdentityNumber),
+             col("id", "身份证号", K::IdentityNumber), col("table_name", "表", K::Text),
+             col("row_number", "序号", K::Integer), col("column_name", "项目", K::Text),
+             col("old_value", "原值", K::LongText), col("new_value", "新值", K::LongText),
+             col("kind", "类型", K::Text)},
+            2},
+      Table{kChangeSummary,
+            QString(),
+            TableKind::ChangeLog,
+            {col("id", "身份证号", K::IdentityNumber), col("changed", "", K::Integer),
+             col("reviewed", "", K::Integer)},
+            2},
+  };
+}
+
 QList<const Table*> ofKind(TableKind kind) {
   QList<const Table*> found;
   for (const Table& t : tables())
@@ -114,6 +134,12 @@ QList<const Table*> ofKind(TableKind kind) {
 }
 
 }  // namespace
+
+QString Table::uniqueColumn() const {
+  if (isHistory()) return QStringLiteral("id_num");
+  if (name == kChangeSummary) return QStringLiteral("id");
+  return QString();
+}
 
 const Column* Table::column(QStringView columnName) const {
   for (const Column& c : columns)
@@ -135,6 +161,23 @@ const QList<Table>& tables() {
 const Table* table(QStringView name) {
   for (const Table& t : tables())
     if (t.name == name) return &t;
+  return nullptr;
+}
+
+const QList<const Table*>& storedTables() {
+  static const QList<Table> own = buildServerTables();
+  static const QList<const Table*> all = [] {
+    QList<const Table*> list;
+    for (const Table& t : tables()) list << &t;
+    for (const Table& t : own) list << &t;
+    return list;
+  }();
+  return all;
+}
+
+const Table* storedTable(QStringView name) {
+  for (const Table* t : storedTables())
+    if (t->name == name) return t;
   return nullptr;
 }
 

@@ -144,6 +144,9 @@ Session::Reply Session::answer(protocol::Request& request, const Send& send) {
   } else if (const auto* drawRequest = std::get_if<protocol::DrawRequest>(&request.body)) {
     const Result<qint64> value = draw(*drawRequest);
     reply = value ? protocol::DrawReply{*value}.toCbor() : errorReply(value.error());
+  } else if (const auto* reviewRequest = std::get_if<protocol::ReviewRequest>(&request.body)) {
+    const Result<bool> reviewed = review(*reviewRequest);
+    reply = reviewed ? protocol::ReviewReply{*reviewed}.toCbor() : errorReply(reviewed.error());
   } else {
     // What the client named is neither echoed nor logged: it is not an op (or not one here).
     log(QStringLiteral("unknown"), QStringLiteral("unknown request refused"));
@@ -296,7 +299,7 @@ Result<QList<qint64>> Session::apply(const protocol::ApplyRequest& request) {
       return Error{QStringLiteral("每人的%1最多 %2 行").arg(table.caption).arg(kMostHistoryRows)};
     return ok();
   };
-  Result<QList<qint64>> inserted = store_->apply(writes, access::owner(*user_), check);
+  Result<QList<qint64>> inserted = store_->apply(writes, {user_->id, access::owner(*user_), check});
   if (!inserted) return inserted;
 
   for (const storage::TableWrite& write : writes) {
@@ -314,6 +317,25 @@ Result<QList<qint64>> Session::apply(const protocol::ApplyRequest& request) {
                  QString::number(counts[int(Kind::Delete)])));
   }
   return inserted;
+}
+
+Result<bool> Session::review(const protocol::ReviewRequest& request) {
+  if (user_->role == access::kPerson) return Error{QStringLiteral("没有权限审核")};
+  const schema::Table& accounts = *schema::table(schema::kAccounts);
+  const QString person = schema::trim(request.person);
+  storage::PacketSink rows;
+  if (Status s = store_->readTable(accounts, person, rows); !s) return Error{s.error()};
+  if (rows.packet.rids.isEmpty()) return false;
+  storage::RowWrite mark;
+  mark.kind = protocol::Change::Kind::Update;
+  mark.rid = rows.packet.rids.front();
+  mark.values = {{QStringLiteral("shr"), user_->id}};
+  Result<QList<qint64>> written = store_->apply(
+      {{&accounts, {mark}}}, {user_->id, std::nullopt, access::rowCheck(*user_, *store_)});
+  if (!written) return Error{written.error()};
+  log(QStringLiteral("review"),
+      QStringLiteral("review of %1 by %2").arg(clipped(person), user_->id));
+  return true;
 }
 
 Result<qint64> Session::draw(const protocol::DrawRequest& request) {

@@ -70,6 +70,7 @@ class Session {
   Status open(const protocol::OpenRequest& request, storage::RowSink& rows);
   Result<QList<qint64>> apply(const protocol::ApplyRequest& request);
   Result<qint64> draw(const protocol::DrawRequest& request);
+  Result<bool> review(const protocol::ReviewRequest& request);
   Result<Target> target(const protocol::OpenRequest& source);
   // A line about this client, summarised with others of its `kind` when they come too often.
   void log(const QString& kind, const QString& text) const;

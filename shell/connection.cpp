@@ -356,6 +356,12 @@ protocol::ApplyReply Connection::apply(const protocol::ApplyRequest& request) {
   return protocol::ApplyReply::fromCbor(call(request.toCbor(), Repeat::Unsafe));
 }
 
+bool Connection::review(const QString& person) {
+  return protocol::ReviewReply::fromCbor(
+             call(protocol::ReviewRequest{person}.toCbor(), Repeat::Unsafe))
+      .reviewed;
+}
+
 qint64 Connection::draw(const QString& table) {
   return protocol::DrawReply::fromCbor(call(protocol::DrawRequest{table}.toCbor(), Repeat::Unsafe))
       .value;

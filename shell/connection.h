@@ -77,6 +77,9 @@ class Connection {
   protocol::ApplyReply apply(const protocol::ApplyRequest& request);
   // The next `id_num` of a history table, drawn on the server.
   qint64 draw(const QString& table);
+  // Marks `person`'s record reviewed by the signed-in administrator; false when the person has
+  // no account to mark.
+  bool review(const QString& person);
 
   // Waiting time for each reply.
   static constexpr int kTimeoutMs = 60000;

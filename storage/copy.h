@@ -20,6 +20,9 @@ class CopyEnd {
 
   // As a source: a consistent view of the database from here to finishRead().
   virtual Status beginRead() = 0;
+  // The schema version the source records (see schema_versions.h): tables it predates are not
+  // there to be read.
+  virtual Result<int> schemaVersion() = 0;
   virtual Result<qint64> count(const schema::Table& table) = 0;
   // Every row of `table` in stored order: its identity, then every column in schema order.
   virtual Status read(const schema::Table& table,
@@ -41,6 +44,9 @@ class CopyEnd {
   // Commits; new rows get identities above every copied one.
   virtual Status commit() = 0;
 };
+
+// The stored tables a database of schema `version` has.
+QList<const schema::Table*> tablesOf(int version);
 
 // Refuses a target that holds rows (the counter row aside); call it after beginWrite().
 Status requireEmpty(CopyEnd& target);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "schema/tables.h"
 #include "storage/result.h"
 
 // The database's schema across versions of the program. Version 1 is the first schema (what
@@ -18,6 +19,9 @@ class Storage;
 struct SchemaStep {
   int version;
   QString description;
+  // The tables the step brings (each engine creates them as it creates every table) and the
+  // further statements of each engine.
+  QList<const schema::Table*> tables;
   QStringList sqlite;
   QStringList postgres;
 };

@@ -1,5 +1,6 @@
 #include "storage/storage.h"
 
+#include <QDateTime>
 #include <atomic>
 #include <mutex>
 
@@ -59,6 +60,10 @@ TableRead tableRead(const schema::Table& table, const QString& personCondition) 
 namespace {
 std::atomic<qint64> tempBytes = 512ll * 1024 * 1024;
 }  // namespace
+
+QString changeTime() {
+  return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 qint64 queryTempBytes() { return tempBytes; }
 void setQueryTempBytes(qint64 bytes) { tempBytes = bytes; }

@@ -81,6 +81,13 @@ struct TableWrite {
 using RowCheck = std::function<Status(const schema::Table& table, const RowWrite& row,
                                       const ColumnValues& stored)>;
 
+// Who writes, and what each row must pass.
+struct Applier {
+  QString actor;                 // recorded in the change log as who changed the values
+  std::optional<QString> owner;  // every updated or deleted row must be this person's
+  RowCheck check;                // none: no further check
+};
+
 struct Account {
   QByteArray passwordHash;  // empty when none is stored
   QVariant role;            // `qx` as stored
@@ -154,15 +161,15 @@ class Storage {
   virtual Result<SelectShape> describe(const QString& text) = 0;
 
   // Writes every table's rows, in order, in one transaction: all or nothing. An update or
-  // delete fails when its row is gone or no longer holds the expected values; with `owner`,
-  // also when the stored row's trimmed `id` is not `owner`; with `check`, also when the check
+  // delete fails when its row is gone or no longer holds the expected values; with an owner,
+  // also when the stored row's trimmed `id` is not the owner; with a check, also when the check
   // refuses the row. An insert into a one-row table (or the accounts), or an update that moves
   // a row to another `id`, fails when that person already has a row there. A history row's
-  // `id_num` must be one the counter has issued; the counter itself is written only by draw().
-  // Returns the identities of the inserted rows, in order.
-  virtual Result<QList<qint64>> apply(const QList<TableWrite>& writes,
-                                      const std::optional<QString>& owner,
-                                      const RowCheck& check) = 0;
+  // `id_num` must be one the counter has issued; the counter itself is written only by draw(),
+  // and the change log only by apply itself: every change to a staff table or an account is
+  // recorded there in the same transaction (see apply_rows.h). Returns the identities of the
+  // inserted rows, in order.
+  virtual Result<QList<qint64>> apply(const QList<TableWrite>& writes, const Applier& applier) = 0;
 
   // The number of rows of `table` whose `column` equals `value`. Called from a RowCheck, it
   // counts inside the apply's transaction.
@@ -187,6 +194,9 @@ struct StorageOptions {
   // Connections of each kind (reader, writer) a server process holds open to PostgreSQL.
   int pgConnections = 16;
 };
+
+// The time a change is recorded at in the change log: the server's local time, to the second.
+QString changeTime();
 
 // The temporary files one query may write (sorting, grouping), on every storage of the
 // process: beyond it the query is refused with a message. Set once, before storages open.

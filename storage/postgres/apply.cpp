@@ -5,6 +5,7 @@
 
 #include "schema/values.h"
 #include "storage/postgres/schema.h"
+#include "storage/sql_text.h"
 
 namespace storage::pg {
 
@@ -193,6 +194,13 @@ Result<ColumnValues> storedRow(Connection& db, const schema::Table& table, qint6
   ColumnValues out;
   for (int i = 0; i < names.size(); ++i) out.append({names[i], value(row->get(), 0, i)});
   return out;
+}
+
+Status Writer::run(const QString& sql, const QVariantList& values) {
+  const sqltext::NumberedMarks numbered = sqltext::numberMarks(sql);
+  Result<Rows> rows = pg::run(db_, numbered.text, values);
+  if (!rows) return Error{rows.error()};
+  return ok();
 }
 
 }  // namespace storage::pg

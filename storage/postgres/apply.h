@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "schema/tables.h"
+#include "storage/apply_rows.h"
 #include "storage/postgres/db.h"
 #include "storage/storage.h"
 
@@ -22,5 +23,23 @@ Result<qint64> writeRow(Connection& db, const schema::Table& table, const RowWri
 
 // The stored row `rid` of `table`, every column but the password; fails when the row is gone.
 Result<ColumnValues> storedRow(Connection& db, const schema::Table& table, qint64 rid);
+
+// The rows of an apply on this engine (see storage/apply_rows.h), inside the caller's
+// transaction.
+class Writer final : public RowWriter {
+ public:
+  explicit Writer(Connection& db) : db_(db) {}
+  Result<ColumnValues> storedRow(const schema::Table& table, qint64 rid) override {
+    return pg::storedRow(db_, table, rid);
+  }
+  Result<qint64> writeRow(const schema::Table& table, const RowWrite& row,
+                          const std::optional<QString>& owner) override {
+    return pg::writeRow(db_, table, row, owner);
+  }
+  Status run(const QString& sql, const QVariantList& values) override;
+
+ private:
+  Connection& db_;
+};
 
 }  // namespace storage::pg

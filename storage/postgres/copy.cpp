@@ -3,6 +3,7 @@
 #include <QHash>
 
 #include "storage/postgres/db.h"
+#include "storage/postgres/schema.h"
 
 namespace storage::pg {
 
@@ -48,6 +49,15 @@ class PgCopyEnd final : public CopyEnd {
     return db_->exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
   }
   Status finishRead() override { return db_->exec(QStringLiteral("COMMIT")); }
+
+  Result<int> schemaVersion() override {
+    Result<Rows> rows =
+        db_->run(QStringLiteral("SELECT CASE WHEN to_regclass('public.%1') IS NULL THEN 0 ELSE "
+                                "(SELECT coalesce(max(version), 0) FROM public.%1) END")
+                     .arg(kVersionTable));
+    if (!rows) return Error{rows.error()};
+    return int(value(rows->get(), 0, 0).toLongLong());
+  }
 
   Result<qint64> count(const schema::Table& table) override {
     Result<Rows> rows = db_->run(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table.name)));

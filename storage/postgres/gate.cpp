@@ -29,10 +29,10 @@ const QSet<QString> kAggregates = {"count",      "sum",       "avg",      "min",
 bool isAllowedFunction(const QString& name) {
   static const QSet<QString> allowed = {
       // text
-      "strim", "btrim", "trim", "ltrim", "rtrim", "length", "char_length", "character_length",
-      "octet_length", "substr", "substring", "upper", "lower", "replace", "position", "strpos",
-      "concat", "concat_ws", "left", "right", "reverse", "initcap", "split_part", "format",
-      "to_char", "chr", "ascii", "md5", "starts_with",
+      "strim", "id_problem", "year_month_state", "btrim", "trim", "ltrim", "rtrim", "length",
+      "char_length", "character_length", "octet_length", "substr", "substring", "upper", "lower",
+      "replace", "position", "strpos", "concat", "concat_ws", "left", "right", "reverse", "initcap",
+      "split_part", "format", "to_char", "chr", "ascii", "md5", "starts_with",
       // values and numbers
       "abs", "round", "coalesce", "nullif", "greatest", "least", "ceil", "ceiling", "floor",
       "trunc", "mod", "power", "sqrt", "sign", "random", "to_number",
@@ -164,7 +164,7 @@ Status Gate::loadCatalog(Connection& reader) {
   if (!rows) return Error{rows.error()};
   for (int r = 0; r < PQntuples(rows->get()); ++r) {
     const QString table = value(rows->get(), r, 2).toString();
-    if (!schema::table(table)) continue;
+    if (!schema::storedTable(table)) continue;
     const quint64 key = quint64(value(rows->get(), r, 0).toLongLong()) << 16 |
                         quint64(value(rows->get(), r, 1).toLongLong());
     catalog_.insert(key, {table, value(rows->get(), r, 3).toString()});
@@ -198,7 +198,7 @@ Result<QSet<QString>> Gate::tablesRead(Connection& reader, const QByteArray& sta
   collectRelations(QJsonDocument::fromJson(PQgetvalue(plan->get(), 0, 0)).array(), relations);
   QSet<QString> tables;
   for (const auto& [space, name] : relations) {
-    if (space != u"public" || !schema::table(name))
+    if (space != u"public" || !schema::storedTable(name))
       return Error{QStringLiteral("不允许读取 %1").arg(name)};
     tables.insert(name);
   }
@@ -251,7 +251,7 @@ void Gate::addRowIdentities(Connection& reader, const QString& text, int stateme
   if (tables.size() != 1 || sqltext::groupsRows(text)) return;
   for (const QString& name : sqltext::calledFunctions(text))
     if (kAggregates.contains(name)) return;
-  const schema::Table* table = schema::table(*tables.begin());
+  const schema::Table* table = schema::storedTable(*tables.begin());
   const std::optional<qsizetype> start = sqltext::resultColumnsStart(select.sql);
   if (!table || !start) return;
   int key = -1;  // a statement column

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "schema/tables.h"
+#include "storage/schema_versions.h"
 
 // The PostgreSQL form of the schema, in the connecting role's `public` schema. Every table starts
 // with `rid bigint` from an identity sequence, the hidden row identity, never reused; integer
@@ -32,6 +33,9 @@ QString recordVersionText(int version);
 // changes and the version table. Idempotent; several servers starting at once take turns through an
 // advisory lock.
 QStringList schemaStatements();
+// The statements of an upgrade step: its tables made as every table is and readable by the
+// reader role, then its own.
+QStringList stepStatements(const SchemaStep& step);
 
 // The condition "strim(id) = $mark", served by the index on the trimmed `id`.
 QString personKeyCondition(const QString& mark = QStringLiteral("$1"));

@@ -100,7 +100,7 @@ Status PgStorage::ensureSchema() {
   // A new database is made at the current version at once.
   if (fresh) {
     for (const SchemaStep& step : schemaSteps())
-      for (const QString& statement : step.postgres)
+      for (const QString& statement : pg::stepStatements(step))
         if (Status s = (*writer)->exec(statement); !s) return s;
     if (Status s = (*writer)->exec(pg::recordVersionText(currentSchemaVersion())); !s) return s;
   }
@@ -129,7 +129,7 @@ Status PgStorage::upgrade(const QList<const SchemaStep*>& steps) {
   const int from = QByteArray(PQgetvalue(version->get(), 0, 0)).toInt();
   for (const SchemaStep* step : steps)
     if (step->version > from)
-      for (const QString& statement : step->postgres)
+      for (const QString& statement : pg::stepStatements(*step))
         if (Status s = (*writer)->exec(statement); !s) return s;
   if (steps.last()->version > from)
     if (Status s = (*writer)->exec(pg::recordVersionText(steps.last()->version)); !s) return s;
@@ -177,8 +177,7 @@ Result<SelectShape> PgStorage::describe(const QString& text) {
   return SelectShape{(*checked)->table, (*checked)->storedColumns};
 }
 
-Result<QList<qint64>> PgStorage::apply(const QList<TableWrite>& writes,
-                                       const std::optional<QString>& owner, const RowCheck& check) {
+Result<QList<qint64>> PgStorage::apply(const QList<TableWrite>& writes, const Applier& applier) {
   Result<Pool::Lease> writer = pool_->take(pg::Role::Writer);
   if (!writer) return Error{writer.error()};
   Connection& db = **writer;
@@ -186,22 +185,11 @@ Result<QList<qint64>> PgStorage::apply(const QList<TableWrite>& writes,
   if (Status s = pg::takeTurns(db, writes); !s) return Error{s.error()};
   applying_ = &db;
   const auto done = qScopeGuard([this] { applying_ = nullptr; });
-  QList<qint64> inserted;
-  for (const TableWrite& write : writes)
-    for (const RowWrite& row : write.rows) {
-      if (check) {
-        Result<ColumnValues> stored = row.kind == protocol::Change::Kind::Insert
-                                          ? Result<ColumnValues>(ColumnValues{})
-                                          : pg::storedRow(db, *write.table, row.rid);
-        if (!stored) return Error{stored.error()};
-        if (Status s = check(*write.table, row, *stored); !s) return Error{s.error()};
-      }
-      Result<qint64> rid = pg::writeRow(db, *write.table, row, owner);
-      if (!rid) return Error{rid.error()};
-      if (row.kind == protocol::Change::Kind::Insert) inserted << *rid;
-    }
+  pg::Writer rows(db);
+  Result<QList<qint64>> inserted = applyRows(rows, writes, applier, changeTime());
+  if (!inserted) return inserted;
   if (Status s = db.exec(QStringLiteral("COMMIT")); !s) return Error{s.error()};
-  return inserted;
+  return *inserted;
 }
 
 Result<qint64> PgStorage::countRows(const schema::Table& table, const QString& column,

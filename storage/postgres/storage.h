@@ -26,8 +26,7 @@ class PgStorage final : public Storage {
                    RowSink& rows) override;
   Status select(const QString& text, const QVariantList& params, RowSink& rows) override;
   Result<SelectShape> describe(const QString& text) override;
-  Result<QList<qint64>> apply(const QList<TableWrite>& writes, const std::optional<QString>& owner,
-                              const RowCheck& check) override;
+  Result<QList<qint64>> apply(const QList<TableWrite>& writes, const Applier& applier) override;
   Result<qint64> countRows(const schema::Table& table, const QString& column,
                            const QVariant& value) override;
   Result<std::optional<Account>> findAccount(const QString& id) override;

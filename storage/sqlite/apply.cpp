@@ -155,4 +155,8 @@ Result<ColumnValues> storedRow(Handle& db, const schema::Table& table, qint64 ri
   return row;
 }
 
+Status Writer::run(const QString& sql, const QVariantList& values) {
+  return sqlite::run(db_, sql, values);
+}
+
 }  // namespace storage::sqlite

@@ -1,6 +1,7 @@
 #include "storage/sqlite/backup.h"
 
 #include "schema/tables.h"
+#include "storage/copy.h"
 #include "storage/sqlite/db.h"
 
 namespace storage::sqlite {
@@ -25,11 +26,15 @@ Status onlineBackup(const QString& path, const QString& target, QHash<QString, q
   // One read transaction: the counts and the pages copied are of the same moment, and writers
   // go on meanwhile (the write-ahead log keeps the moment for this reader).
   if (Status s = source->exec(QStringLiteral("BEGIN")); !s) return s;
-  for (const schema::Table& t : schema::tables()) {
-    Result<qint64> rows = countRows(*source, t);
+  Result<Statement> version = source->prepare(QStringLiteral("PRAGMA user_version"));
+  if (!version) return Error{version.error()};
+  if (sqlite3_step(version->get()) != SQLITE_ROW) return Error{source->failure()};
+  for (const schema::Table* t : tablesOf(std::max(sqlite3_column_int(version->get(), 0), 1))) {
+    Result<qint64> rows = countRows(*source, *t);
     if (!rows) return Error{rows.error()};
-    counts->insert(t.name, *rows);
+    counts->insert(t->name, *rows);
   }
+  version = Statement();
   sqlite3_backup* backup = sqlite3_backup_init(copy->get(), "main", source->get(), "main");
   if (!backup) return Error{copy->failure()};
   const int stepped = sqlite3_backup_step(backup, -1);
@@ -51,7 +56,7 @@ Status checkBackup(const QString& path, const QHash<QString, qint64>& counts) {
   if (problems != QStringList{QStringLiteral("ok")})
     return Error{QStringLiteral("备份未通过完整性检查：%1").arg(problems.join(u"; ").left(300))};
   for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-    Result<qint64> rows = countRows(*db, *schema::table(it.key()));
+    Result<qint64> rows = countRows(*db, *schema::storedTable(it.key()));
     if (!rows) return Error{rows.error()};
     if (*rows != *it)
       return Error{QStringLiteral("备份中表 %1 有 %2 行，源数据库有 %3 行")

@@ -23,6 +23,13 @@ class SqliteCopyEnd final : public CopyEnd {
   Status beginRead() override { return db_.exec(QStringLiteral("BEGIN")); }
   Status finishRead() override { return db_.exec(QStringLiteral("COMMIT")); }
 
+  Result<int> schemaVersion() override {
+    Result<Statement> statement = db_.prepare(QStringLiteral("PRAGMA user_version"));
+    if (!statement) return Error{statement.error()};
+    if (sqlite3_step(statement->get()) != SQLITE_ROW) return Error{db_.failure()};
+    return sqlite3_column_int(statement->get(), 0);
+  }
+
   Result<qint64> count(const schema::Table& table) override {
     Result<Statement> statement =
         db_.prepare(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table.name)));

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "schema/quality.h"
 #include "schema/values.h"
 
 namespace storage::sqlite {
@@ -129,9 +130,35 @@ void trim(sqlite3_context* context, int argc, sqlite3_value** argv) {
   sqlite3_result_text(context, text.data() + begin, int(end - begin), SQLITE_TRANSIENT);
 }
 
+QString qtextOf(sqlite3_value* value) {
+  const Bytes text = textOf(value);
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+void resultText(sqlite3_context* context, const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// id_problem(X): what is wrong with the identity number X (schema::identityProblem), or null.
+void idProblem(sqlite3_context* context, int, sqlite3_value** argv) {
+  const QString problem = schema::identityProblem(qtextOf(argv[0]));
+  if (problem.isEmpty()) return sqlite3_result_null(context);
+  resultText(context, problem);
+}
+
+// year_month_state(X): ok, empty, invalid or future (schema::yearMonthState).
+void yearMonthState(sqlite3_context* context, int, sqlite3_value** argv) {
+  resultText(context, schema::yearMonthStateName(schema::yearMonthState(qtextOf(argv[0]))));
+}
+
+// Functions of today's date are not deterministic.
+enum Flags { kDeterministic = SQLITE_DETERMINISTIC, kToday = 0 };
+
 void add(sqlite3* db, const char* name, int argc,
-         void (*function)(sqlite3_context*, int, sqlite3_value**), quintptr data = 0) {
-  sqlite3_create_function_v2(db, name, argc, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+         void (*function)(sqlite3_context*, int, sqlite3_value**), quintptr data = 0,
+         int flags = kDeterministic) {
+  sqlite3_create_function_v2(db, name, argc, SQLITE_UTF8 | SQLITE_INNOCUOUS | flags,
                              reinterpret_cast<void*>(data), function, nullptr, nullptr, nullptr);
 }
 
@@ -144,6 +171,8 @@ void registerFunctions(sqlite3* db) {
   add(db, "trim", 2, trim, kLeft | kRight);
   add(db, "ltrim", 2, trim, kLeft);
   add(db, "rtrim", 2, trim, kRight);
+  add(db, "id_problem", 1, idProblem, 0, kToday);
+  add(db, "year_month_state", 1, yearMonthState, 0, kToday);
 }
 
 }  // namespace storage::sqlite

@@ -4,7 +4,9 @@
 
 // SQL functions the server registers on every handle.
 //
-//   strim(X)  schema::trim of X as text; null stays null.
+//   strim(X)               schema::trim of X as text; null stays null.
+//   id_problem(X)          what is wrong with the identity number X, or null (schema/quality.h)
+//   year_month_state(X)    ok, empty, invalid or future (schema/quality.h)
 //
 // And, in place of SQLite's own, versions of the text functions whose work grows with the
 // product of their arguments' sizes there: instr(X,Y), replace(X,Y,Z) and the two-argument

@@ -49,9 +49,9 @@ bool isAllowedFunction(const char* function) {
     QSet<QByteArray> names;
     for (const char* name :
          {// text
-          "strim", "trim", "ltrim", "rtrim", "length", "octet_length", "substr", "substring",
-          "upper", "lower", "replace", "instr", "like", "glob", "concat", "concat_ws", "char",
-          "unicode", "hex", "quote", "soundex",
+          "strim", "id_problem", "year_month_state", "trim", "ltrim", "rtrim", "length",
+          "octet_length", "substr", "substring", "upper", "lower", "replace", "instr", "like",
+          "glob", "concat", "concat_ws", "char", "unicode", "hex", "quote", "soundex",
           // values and numbers
           "abs", "round", "coalesce", "ifnull", "nullif", "iif", "typeof", "min", "max", "sign",
           "random", "likely", "unlikely", "likelihood", "ceil", "ceiling", "floor", "trunc", "mod",
@@ -106,7 +106,7 @@ int SelectGate::authorize(void* self, int action, const char* first, const char*
       return SQLITE_OK;
     case SQLITE_READ:
       // Only the system's own tables: not the schema table, virtual tables or pragmas.
-      if (!schema::table(QString::fromUtf8(first))) {
+      if (!schema::storedTable(QString::fromUtf8(first))) {
         gate->denied_ = QStringLiteral("不允许读取 %1").arg(QString::fromUtf8(first));
         return SQLITE_DENY;
       }
@@ -210,7 +210,7 @@ Result<CheckedSelect> SelectGate::check(const QString& text, Use use) {
 
 void SelectGate::addRowIdentities(const QString& text, CheckedSelect& checked) {
   if (tablesRead_.size() != 1 || aggregates_ || sqltext::groupsRows(text)) return;
-  const schema::Table* table = schema::table(*tablesRead_.begin());
+  const schema::Table* table = schema::storedTable(*tablesRead_.begin());
   const std::optional<qsizetype> start = sqltext::resultColumnsStart(text);
   if (!table || !start) return;
   // Every stored row is its own distinct row when the result holds the table's unique column;

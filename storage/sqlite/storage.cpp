@@ -102,7 +102,7 @@ Status SqliteStorage::ensureSchema() {
   // A new database is made at the current version at once.
   if (fresh) {
     for (const SchemaStep& step : schemaSteps())
-      for (const QString& statement : step.sqlite)
+      for (const QString& statement : sqlite::stepStatements(step))
         if (Status s = write_.exec(statement); !s) return s;
     if (Status s =
             write_.exec(QStringLiteral("PRAGMA user_version=%1").arg(currentSchemaVersion()));
@@ -124,7 +124,7 @@ Status SqliteStorage::upgrade(const QList<const SchemaStep*>& steps) {
   Result<Transaction> transaction = Transaction::begin(write_);
   if (!transaction) return Error{transaction.error()};
   for (const SchemaStep* step : steps)
-    for (const QString& statement : step->sqlite)
+    for (const QString& statement : sqlite::stepStatements(*step))
       if (Status s = write_.exec(statement); !s) return s;
   if (Status s = write_.exec(QStringLiteral("PRAGMA user_version=%1").arg(steps.last()->version));
       !s)
@@ -182,24 +182,12 @@ Result<SelectShape> SqliteStorage::describe(const QString& text) {
 }
 
 Result<QList<qint64>> SqliteStorage::apply(const QList<TableWrite>& writes,
-                                           const std::optional<QString>& owner,
-                                           const RowCheck& check) {
+                                           const Applier& applier) {
   Result<Transaction> transaction = Transaction::begin(write_);
   if (!transaction) return Error{transaction.error()};
-  QList<qint64> inserted;
-  for (const TableWrite& write : writes)
-    for (const RowWrite& row : write.rows) {
-      if (check) {
-        Result<ColumnValues> stored = row.kind == protocol::Change::Kind::Insert
-                                          ? Result<ColumnValues>(ColumnValues{})
-                                          : sqlite::storedRow(write_, *write.table, row.rid);
-        if (!stored) return Error{stored.error()};
-        if (Status s = check(*write.table, row, *stored); !s) return Error{s.error()};
-      }
-      Result<qint64> rid = sqlite::writeRow(write_, *write.table, row, owner);
-      if (!rid) return Error{rid.error()};
-      if (row.kind == protocol::Change::Kind::Insert) inserted << *rid;
-    }
+  sqlite::Writer rows(write_);
+  Result<QList<qint64>> inserted = applyRows(rows, writes, applier, changeTime());
+  if (!inserted) return inserted;
   if (Status s = transaction->commit(); !s) return Error{s.error()};
   return inserted;
 }

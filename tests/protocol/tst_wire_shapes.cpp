@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kPinnedVersion = 2;
+constexpr int kPinnedVersion = 3;
 
 using protocol::Change;
 
@@ -51,7 +51,7 @@ void WireShapesTest::encodingsArePinned_data() {
       << one(protocol::Hello{}.toCbor())
       << QByteArray(
              "0000002ba3626f706568656c6c6f666f626a6563747072697265762e72697265765f717276746776"
-             "657273696f6e02");
+             "657273696f6e03");
   QTest::newRow("signin")
       << one(protocol::SignInRequest{QStringLiteral("X"), QStringLiteral("密")}.toCbor())
       << QByteArray("0000001da3626f70667369676e696e62696461586870617373776f726463e5af86");
@@ -81,6 +81,10 @@ void WireShapesTest::encodingsArePinned_data() {
              "676368616e67657380");
   QTest::newRow("draw") << one(protocol::DrawRequest{QStringLiteral("shgx")}.toCbor())
                         << QByteArray("00000014a2626f706464726177657461626c656473686778");
+  QTest::newRow("review") << one(protocol::ReviewRequest{QStringLiteral("X")}.toCbor())
+                          << QByteArray("00000014a2626f706672657669657766706572736f6e6158");
+  QTest::newRow("review reply") << one(protocol::ReviewReply{true}.toCbor())
+                                << QByteArray("0000000fa2626f6bf5687265766965776564f5");
   QTest::newRow("bye") << one(protocol::byeRequest()) << QByteArray("00000008a1626f7063627965");
   QTest::newRow("ok") << one(protocol::okReply()) << QByteArray("00000005a1626f6bf5");
   QTest::newRow("error") << one(protocol::errorReply(QStringLiteral("不行")))
@@ -122,6 +126,8 @@ void WireShapesTest::requestsReadBack() {
   QVERIFY(std::holds_alternative<protocol::DrawRequest>(
       read(protocol::DrawRequest{"shgx"}.toCbor())->body));
   QVERIFY(std::holds_alternative<protocol::ByeRequest>(read(protocol::byeRequest())->body));
+  QVERIFY(std::holds_alternative<protocol::ReviewRequest>(
+      read(protocol::ReviewRequest{"X"}.toCbor())->body));
   const std::optional<protocol::Request> open = read(textSource().toCbor());
   QVERIFY(open);
   QCOMPARE(std::get<protocol::OpenRequest>(open->body).params, textSource().params);
