@@ -62,6 +62,9 @@ Status maySelect(const User& user, const QString& text, const QVariantList& para
 
 Status mayWrite(const User& user, const schema::Table& table,
                 const QList<storage::RowWrite>& rows) {
+  // The change log is the server's own record of what happened: no request writes it.
+  if (table.kind == schema::TableKind::ChangeLog)
+    return Error{QStringLiteral("没有权限修改该数据")};
   if (table.name == schema::kAccounts)
     for (const storage::RowWrite& row : rows)
       if (const QVariant* role = storage::valueOf(row.values, kRole); role && !roleOf(*role))
