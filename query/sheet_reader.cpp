@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include "query/sheet_cells.h"
@@ -13,11 +14,17 @@ namespace {
 constexpr int kReadMilliseconds = 60000;
 const QString kReaderName = QStringLiteral("staffinfo-sheet-reader");
 
-// The reading program: $STAFFINFO_SHEET_READER, or the one beside this program.
+// The reading program: $STAFFINFO_SHEET_READER; else the one beside this program, as the build
+// puts it; else the installed one, in its libexec folder (STAFFINFO_SHEET_READER_INSTALLED,
+// relative to the folder of the installed client).
 QString readerProgram() {
   const QString given = qEnvironmentVariable("STAFFINFO_SHEET_READER");
   if (!given.isEmpty()) return given;
-  return QDir(QCoreApplication::applicationDirPath()).filePath(kReaderName);
+  const QDir programDir(QCoreApplication::applicationDirPath());
+  const QString beside = programDir.filePath(kReaderName);
+  if (QFileInfo(beside).isExecutable()) return beside;
+  return QDir::cleanPath(
+      programDir.filePath(QStringLiteral(STAFFINFO_SHEET_READER_INSTALLED "/") + kReaderName));
 }
 
 }  // namespace
