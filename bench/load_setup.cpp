@@ -1,6 +1,7 @@
 #include "bench/load_setup.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -71,6 +72,43 @@ ServerGauge gauge(const QList<TestServer*>& servers) {
     out.mostThreads = qMax(out.mostThreads, threads);
   }
   return out;
+}
+
+namespace {
+
+QList<QByteArray> fieldsOf(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readLine().simplified().split(' ');
+}
+
+// utime + stime of a process, in seconds; its name (field 2) holds no blank here.
+double processSeconds(qint64 pid) {
+  const QList<QByteArray> f = fieldsOf(QStringLiteral("/proc/%1/stat").arg(pid));
+  return f.size() > 14 ? (f[13].toDouble() + f[14].toDouble()) / sysconf(_SC_CLK_TCK) : 0;
+}
+
+}  // namespace
+
+CpuGauge cpu(const QList<TestServer*>& servers) {
+  CpuGauge out;
+  // The first line of /proc/stat: "cpu" and then user nice system idle iowait irq softirq steal…
+  const QList<QByteArray> f = fieldsOf(QStringLiteral("/proc/stat"));
+  for (int i = 1; i < f.size() && i <= 8; ++i)
+    if (i != 4 && i != 5) out.machine += f[i].toDouble() / sysconf(_SC_CLK_TCK);
+  out.self = processSeconds(getpid());
+  for (const TestServer* s : servers) out.servers += processSeconds(s->processId());
+  return out;
+}
+
+void printCpu(const CpuGauge& from, const CpuGauge& to, double seconds, int indent) {
+  const double machine = (to.machine - from.machine) / seconds;
+  const double servers = (to.servers - from.servers) / seconds;
+  const double self = (to.self - from.self) / seconds;
+  std::printf("%*scores busy meanwhile: %.2f of %d; the servers %.2f, the clients %.2f, other "
+              "programs %.2f\n",
+              indent, "", machine, int(sysconf(_SC_NPROCESSORS_ONLN)), servers, self,
+              machine - servers - self);
 }
 
 QString loadAverage() {

@@ -47,6 +47,18 @@ struct ServerGauge {
 };
 ServerGauge gauge(const QList<TestServer*>& servers);
 
+// Processor time, in seconds: the machine's busy time (all cores together), this process's
+// and the servers' processes'. The difference of two readings over the wall time between them
+// is the cores each used meanwhile.
+struct CpuGauge {
+  double machine = 0;
+  double self = 0;
+  double servers = 0;
+};
+CpuGauge cpu(const QList<TestServer*>& servers);
+// Prints the cores used between two readings `seconds` apart.
+void printCpu(const CpuGauge& from, const CpuGauge& to, double seconds, int indent = 2);
+
 // The machine's load averages (1, 5 and 15 minutes) as /proc/loadavg gives them.
 QString loadAverage();
 
