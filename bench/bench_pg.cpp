@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "bench/measure.h"
+#include "bench/pg_cluster.h"
 #include "demo/generator.h"
 #include "schema/queries.h"
 #include "schema/tables.h"
@@ -178,17 +179,6 @@ Load load(const QList<TestServer*>& servers, const QStringList& persons) {
   return out;
 }
 
-QString cluster(const QString& action, const QString& dir) {
-  QProcess script;
-  script.start(QStringLiteral(STAFFINFO_SOURCE_DIR "/scripts/pg-cluster"), {action, dir});
-  script.waitForFinished(120000);
-  if (script.exitCode() != 0)
-    std::fprintf(stderr, "pg-cluster %s: %s\n", qUtf8Printable(action),
-                 script.readAllStandardError().constData());
-  return script.exitCode() == 0 ? QString::fromUtf8(script.readAllStandardOutput()).trimmed()
-                                : QString();
-}
-
 bool runSize(int persons) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("bench.db"));
@@ -255,19 +245,13 @@ int main(int argc, char** argv) {
     qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
   const std::optional<QList<int>> sizes = bench::sizes(app.arguments().mid(1), "bench_pg [N ...]");
   if (!sizes) return 2;
-  // Directly under /tmp: the cluster's owner (for root, the postgres user) must reach it.
-  const QString folder =
-      QStringLiteral("/tmp/staffinfo-bench-pg-%1").arg(QCoreApplication::applicationPid());
-  const QString location = cluster(QStringLiteral("start"), folder);
-  if (location.isEmpty()) return 1;
-  qputenv("STAFFINFO_TEST_PG",
-          QStringLiteral("host=%1 user=postgres dbname=postgres").arg(folder).toUtf8());
+  const bench::PgCluster cluster;
+  if (!cluster.running()) return 1;
   int status = 0;
   for (int n : *sizes)
     if (!runSize(n)) {
       status = 1;
       break;
     }
-  cluster(QStringLiteral("stop"), folder);
   return status;
 }
