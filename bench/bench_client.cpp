@@ -1,7 +1,8 @@
 // Drives the real client offscreen as an administrator does, at N demo persons: Enter on the
 // login form until the main list is painted, one person's basic page shown, and a save of it
-// (the main list following), each beside sqlite3 alone doing the same reads and writes; and
-// the client's memory for the list. Prints figures; never fails on speed.
+// (the main list following), each beside sqlite3 alone doing the same reads (bench::PlainReader,
+// the faster of the engine's settings and the server's) and the same write; and the client's
+// memory for the list. Prints figures; never fails on speed.
 //
 //   bench_client [N ...]   N = 1000, 10000 and 100000 demo persons when not given
 #include <sqlite3.h>
@@ -31,6 +32,7 @@
 namespace {
 
 using bench::medianMs;
+using bench::PlainReader;
 
 // Runs `sql` with `param` on a write handle, in one transaction per call.
 bool rawWrite(sqlite3* db, const QString& sql, const QString& param, const QString& value) {
@@ -93,14 +95,16 @@ bool runSize(int persons, QList<double>* saves) {
   const qint64 after = bench::heapBytes();
 
   sqlite3* db = nullptr;
-  sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                  nullptr);
+  bench::Baseline baseline(path);
   const QString person = main->search->value(listed / 2, 0).toString();
   const int runs = persons >= 100000 ? 3 : 5;
 
   std::printf("\nN = %d persons, %d listed\n", persons, listed);
   std::printf("  %-40s %10s %12s %7s\n", "", "client ms", "sqlite3 ms", "ratio");
   const double listRaw =
-      medianMs(runs, [&] { return bench::rawRead(db, schema::queries::kPersonList); });
+      baseline.time(runs, [](PlainReader& r) { return r.read(schema::queries::kPersonList); }).ms;
   line("Enter → first rows painted", toFirstRows, listRaw);
   line("Enter → whole list painted", toList, listRaw);
   std::printf("  %-40s %10lld ms\n", "longest the window was held meanwhile",
@@ -116,13 +120,12 @@ bool runSize(int persons, QList<double>* saves) {
     page->repaint();
     return dialogs.errors.isEmpty();
   });
-  const double showRaw = medianMs(runs, [&] {
+  const bench::Baseline::Figure showRaw = baseline.time(runs, [&](PlainReader& r) {
     for (const char* table : {"info", "wycd", "other_info"})
-      if (!bench::rawRead(db, QStringLiteral("select * from %1 where id=?").arg(table), person))
-        return false;
+      if (!r.read(QStringLiteral("select * from %1 where id=?").arg(table), person)) return false;
     return true;
   });
-  line("basic page shown", show, showRaw);
+  line("basic page shown", show, showRaw.ms);
 
   // Saves are quick at every size: more runs, so the first (cold statements) is not the median.
   int round = 0;
@@ -134,13 +137,12 @@ bool runSize(int persons, QList<double>* saves) {
     QCoreApplication::processEvents();  // what the change leaves to paint
     return dialogs.errors.isEmpty() && dialogs.messages == QStringList{QStringLiteral("修改成功!")};
   });
-  const double saveRaw = medianMs(7, [&] {
+  const bench::Baseline::Figure saveRaw = baseline.time(7, [&](PlainReader& r) {
     return rawWrite(db, QStringLiteral("update info set mz=? where id=?"), person,
                     QStringLiteral("族%1").arg(++round)) &&
-           bench::rawRead(db, schema::queries::kPersonList + QStringLiteral(" and info.id=?"),
-                          person);
+           r.read(schema::queries::kPersonList + QStringLiteral(" and info.id=?"), person);
   });
-  line("basic page saved, main list following", save, saveRaw);
+  line("basic page saved, main list following", save, saveRaw.ms);
   *saves << save;
   if (!dialogs.errors.isEmpty())
     std::fprintf(stderr, "errors: %s\n", qUtf8Printable(dialogs.errors.join(u'\n')));

@@ -1,11 +1,9 @@
 // Times what a user waits for when a dataset opens: request → every value kept as the client keeps
-// them, through the real server, beside sqlite3 alone reading the same rows, once with the
-// engine's default settings and once with the server's (its page cache and memory map). Prints
+// them, through the real server, beside sqlite3 alone reading the same rows as fast as it can
+// (bench::PlainReader, the faster of the engine's default settings and the server's). Prints
 // figures; never fails on speed.
 //
 //   bench_open [N]   N = 1000, 10000 or 100000 demo persons; all three when not given
-#include <sqlite3.h>
-
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -21,7 +19,7 @@
 namespace {
 
 using bench::medianMs;
-using bench::rawRead;
+using bench::PlainReader;
 
 struct Case {
   QString label;
@@ -75,13 +73,7 @@ bool runSize(int persons) {
   const double signIn = medianMs(1, [&] { return client.signIn(admin.id, admin.password).ok(); });
   std::printf("  %-36s %10.1f ms\n", "sign-in (role 0)", signIn);
 
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  // The server's defaults for its read handles (serve --cache-mb 16 --mmap-mb 4096).
-  sqlite3* tuned = nullptr;
-  sqlite3_open_v2(path.toUtf8().constData(), &tuned, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_exec(tuned, "PRAGMA cache_size=-16384; PRAGMA mmap_size=4294967296", nullptr, nullptr,
-               nullptr);
+  bench::Baseline baseline(path);
   // A person from the middle who has education rows.
   const QString person =
       server.sql(QStringLiteral("select id from jyqk order by rid limit 1 offset ?"), {persons / 2})
@@ -89,8 +81,8 @@ bool runSize(int persons) {
           .value(0)
           .toString();
   const int runs = persons >= 100000 ? 3 : 5;
-  std::printf("  %-36s %8s %11s %11s %6s %11s %6s\n", "open", "rows", "server ms", "sqlite3 ms",
-              "ratio", "tuned ms", "ratio");
+  std::printf("  %-36s %8s %11s %11s %8s %6s\n", "open", "rows", "server ms", "sqlite3 ms",
+              "settings", "ratio");
   for (const Case& c : cases(person)) {
     qsizetype rows = 0;
     const double remote = medianMs(runs, [&] {
@@ -100,41 +92,36 @@ bool runSize(int persons) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(c.label), qUtf8Printable(packet.error));
       return packet.ok();
     });
-    const double raw = medianMs(runs, [&] { return rawRead(db, c.rawSql, c.rawParam); });
-    const double rawTuned = medianMs(runs, [&] { return rawRead(tuned, c.rawSql, c.rawParam); });
-    std::printf("  %-36s %8lld %11.2f %11.2f %6.2f %11.2f %6.2f\n", qUtf8Printable(c.label),
-                qlonglong(rows), remote, raw, raw > 0 ? remote / raw : 0.0, rawTuned,
-                rawTuned > 0 ? remote / rawTuned : 0.0);
+    const bench::Baseline::Figure raw =
+        baseline.time(runs, [&](PlainReader& r) { return r.read(c.rawSql, c.rawParam); });
+    std::printf("  %-36s %8lld %11.2f %11.2f %8s %6.2f\n", qUtf8Printable(c.label), qlonglong(rows),
+                remote, raw.ms, raw.settingsName(), raw.ms > 0 ? remote / raw.ms : 0.0);
   }
   // Keyed reads back to back, as the record pages and the printed record make them: each a
   // different person's row, per read.
   const QList<QVariantList> ids = server.sql(
       QStringLiteral("select id from info order by rid limit 500 offset ?"), {persons / 3});
-  auto perRead = [&](const std::function<bool(const QString&)>& read) {
-    return medianMs(runs,
-                    [&] {
-                      for (const QVariantList& id : ids)
-                        if (!read(id.value(0).toString())) return false;
-                      return true;
-                    }) /
-           double(ids.size());
+  auto everyId = [&](const std::function<bool(const QString&)>& read) {
+    for (const QVariantList& id : ids)
+      if (!read(id.value(0).toString())) return false;
+    return true;
   };
-  const double keyed = perRead([&](const QString& id) {
+  const auto openKeyed = [&](const QString& id) {
     protocol::OpenRequest r;
     r.provider = QStringLiteral("DataSetProvider_info");
     r.personKey = id;
     return client.openCompact(r).ok();
-  });
+  };
+  const double keyed = medianMs(runs, [&] { return everyId(openKeyed); }) / double(ids.size());
   const QString keyedSql = QStringLiteral("select * from info where id=?");
-  const double keyedRaw = perRead([&](const QString& id) { return rawRead(db, keyedSql, id); });
-  const double keyedTuned =
-      perRead([&](const QString& id) { return rawRead(tuned, keyedSql, id); });
-  std::printf("  %-36s %8lld %11.3f %11.3f %6.2f %11.3f %6.2f\n",
-              "keyed reads back to back, per read", qlonglong(ids.size()), keyed, keyedRaw,
-              keyed / keyedRaw, keyedTuned, keyed / keyedTuned);
+  const bench::Baseline::Figure keyedRaw = baseline.time(runs, [&](PlainReader& r) {
+    return everyId([&](const QString& id) { return r.read(keyedSql, id); });
+  });
+  const double keyedRawMs = keyedRaw.ms / double(ids.size());
+  std::printf("  %-36s %8lld %11.3f %11.3f %8s %6.2f\n", "keyed reads back to back, per read",
+              qlonglong(ids.size()), keyed, keyedRawMs, keyedRaw.settingsName(),
+              keyed / keyedRawMs);
   std::fflush(stdout);
-  sqlite3_close(tuned);
-  sqlite3_close(db);
   return true;
 }
 

@@ -33,13 +33,12 @@ void line(const char* label, double ms) { std::printf("  %-44s %10.1f ms\n", lab
 
 // sqlite3 alone doing the reads of one print: the person's row of the ten tables, and their
 // rows of the six history tables.
-bool rawPrintReads(sqlite3* db, const QString& person) {
+bool rawPrintReads(bench::PlainReader& reader, const QString& person) {
   bool ok = true;
   for (const schema::Table* t : schema::oneRowTables())
-    ok = ok &&
-         bench::rawRead(db, QStringLiteral("select * from %1 where id=?").arg(t->name), person);
+    ok = ok && reader.read(QStringLiteral("select * from %1 where id=?").arg(t->name), person);
   for (const schema::queries::HistoryQueries& q : schema::queries::history())
-    ok = ok && bench::rawRead(db, q.report, person);
+    ok = ok && reader.read(q.report, person);
   return ok;
 }
 
@@ -112,10 +111,9 @@ bool run(int persons) {
     return true;
   });
 
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  const double raw = medianMs(kRuns, [&] { return rawPrintReads(db, person); });
-  sqlite3_close(db);
+  bench::Baseline baseline(path);
+  const double raw =
+      baseline.time(kRuns, [&](bench::PlainReader& r) { return rawPrintReads(r, person); }).ms;
 
   std::printf("  one person (%lld pages), medians of %d\n", qlonglong(pages.size()), kRuns);
   line("read 16 datasets and lay out", loaded);
