@@ -1,12 +1,10 @@
 #include "protocol/packet_stream.h"
 
-#include <QCborStreamReader>
-#include <QCborStreamWriter>
-#include <QIODevice>
-#include <QUtf8StringView>
 #include <QtEndian>
-#include <limits>
+#include <algorithm>
+#include <cstring>
 
+#include "protocol/cbor_bytes.h"
 #include "protocol/frame.h"
 
 namespace protocol {
@@ -15,126 +13,90 @@ namespace {
 
 const QByteArray kMore = QByteArrayLiteral("more");
 
-// A CBOR item head in its shortest form, as QCborValue writes it.
 void head(QByteArray& out, quint8 major, quint64 n) {
-  const char type = char(major << 5);
-  if (n < 24) {
-    out.append(char(type | char(n)));
-  } else if (n <= 0xff) {
-    out.append(char(type | 24)).append(char(n));
-  } else if (n <= 0xffff) {
-    out.append(char(type | 25));
-    out.append(char(n >> 8)).append(char(n));
-  } else if (n <= 0xffffffffu) {
-    out.append(char(type | 26));
-    for (int shift = 24; shift >= 0; shift -= 8) out.append(char(n >> shift));
-  } else {
-    out.append(char(type | 27));
-    for (int shift = 56; shift >= 0; shift -= 8) out.append(char(n >> shift));
-  }
+  char bytes[9];
+  out.append(bytes, cbor::putHead(bytes, major, n));
 }
 
 void textItem(QByteArray& out, QByteArrayView utf8) {
-  head(out, 3, quint64(utf8.size()));
+  head(out, cbor::Text, quint64(utf8.size()));
   out.append(utf8);
 }
 
 void integerItem(QByteArray& out, qint64 value) {
-  if (value >= 0)
-    head(out, 0, quint64(value));
-  else
-    head(out, 1, quint64(-1 - value));
+  char bytes[9];
+  out.append(bytes, cbor::putInteger(bytes, value));
 }
 
 void booleanItem(QByteArray& out, bool value) { out.append(value ? '\xf5' : '\xf4'); }
 
 }  // namespace
 
-struct PacketWriter::RowEncoder {
-  explicit RowEncoder(QByteArray* rows) : writer(rows) {}
-  QCborStreamWriter writer;
-};
-
 PacketWriter::PacketWriter(Send send, qsizetype batchBytes)
-    : send_(std::move(send)),
-      batchBytes_(batchBytes),
-      encoder_(std::make_unique<RowEncoder>(&rows_)) {}
+    : send_(std::move(send)), batchBytes_(batchBytes) {}
 
-PacketWriter::~PacketWriter() = default;
-
-void PacketWriter::begin(const QStringList& columns, bool) { columns_ = columns; }
-
-void PacketWriter::startRow() {
-  if (rowStarted_) return;
-  rowStarted_ = true;
-  // A full batch leaves when the next row starts, so the last frame is never an empty one.
-  if (rowCount_ > 0 && rows_.size() >= batchBytes_ && !flush(true)) lost_ = true;
+void PacketWriter::begin(const QStringList& columns, bool) {
+  columns_ = columns;
+  // Length, map, "ok": true, "columns" and their names, "rows" and the head of its array.
+  headRoom_ = 4 + 1 + 3 + 1 + 8 + 9 + 5 + 9;
+  for (const QString& c : std::as_const(columns_)) headRoom_ += 9 + c.toUtf8().size();
 }
 
-void PacketWriter::rowIdentity(qint64 rid) {
-  startRow();
-  rids_.append(rid);
+void PacketWriter::grow(qsizetype bytes) {
+  if (frame_.isEmpty()) {
+    // A reply starts small and doubles; later frames start with room beyond what the last one
+    // needed, so that they are not moved as they fill.
+    frame_.resize(std::max({qsizetype(4096), lastSize_ + lastSize_ / 4, headRoom_ + bytes}));
+    used_ = headRoom_;
+  }
+  if (used_ + bytes > frame_.size()) frame_.resize(std::max(frame_.size() * 2, used_ + bytes));
 }
 
 void PacketWriter::openRow() {
-  startRow();
-  if (rowOpen_) return;
-  encoder_->writer.startArray(quint64(columns_.size()));
+  if (rowCount_ > 0 && used_ - headRoom_ >= batchBytes_ && !flush(true)) lost_ = true;
+  used_ += cbor::putHead(room(9), cbor::Array, quint64(columns_.size()));
   rowOpen_ = true;
-}
-
-void PacketWriter::null() {
-  openRow();
-  encoder_->writer.append(nullptr);
-}
-
-void PacketWriter::integer(qint64 value) {
-  openRow();
-  encoder_->writer.append(value);
-}
-
-void PacketWriter::text(QByteArrayView utf8) {
-  openRow();
-  encoder_->writer.appendTextString(utf8.data(), utf8.size());
-}
-
-bool PacketWriter::endRow() {
-  openRow();
-  encoder_->writer.endArray();
-  rowOpen_ = rowStarted_ = false;
-  ++rowCount_;
-  return !lost_;
 }
 
 bool PacketWriter::finish() { return !lost_ && flush(false); }
 
 bool PacketWriter::flush(bool more) {
-  QByteArray frame(4, Qt::Uninitialized);
-  frame.reserve(rows_.size() + 9 * rids_.size() + 64);
-  head(frame, 5, first_ ? 5 : 4);
-  textItem(frame, "ok");
-  booleanItem(frame, true);
+  if (frame_.isEmpty()) grow(0);  // a reply without rows has a frame too
+  const qsizetype rows = used_ - headRoom_;
+  // After the rows: their identities, and whether more frames follow.
+  QByteArray tail;
+  tail.reserve(9 * rids_.size() + 16);
+  textItem(tail, "rids");
+  head(tail, cbor::Array, quint64(rids_.size()));
+  for (qint64 rid : std::as_const(rids_)) integerItem(tail, rid);
+  textItem(tail, kMore);
+  booleanItem(tail, more);
+  std::memcpy(room(tail.size()), tail.constData(), size_t(tail.size()));
+  used_ += tail.size();
+  // Before them, in the room left for it: the length, the map and the array of rows.
+  QByteArray top(4, Qt::Uninitialized);
+  head(top, cbor::Map, first_ ? 5 : 4);
+  textItem(top, "ok");
+  booleanItem(top, true);
   if (first_) {
-    textItem(frame, "columns");
-    head(frame, 4, quint64(columns_.size()));
-    for (const QString& c : std::as_const(columns_)) textItem(frame, c.toUtf8());
+    textItem(top, "columns");
+    head(top, cbor::Array, quint64(columns_.size()));
+    for (const QString& c : std::as_const(columns_)) textItem(top, c.toUtf8());
   }
-  textItem(frame, "rows");
-  head(frame, 4, quint64(rowCount_));
-  frame.append(rows_);
-  textItem(frame, "rids");
-  head(frame, 4, quint64(rids_.size()));
-  for (qint64 rid : std::as_const(rids_)) integerItem(frame, rid);
-  textItem(frame, kMore);
-  booleanItem(frame, more);
-  qToBigEndian<quint32>(quint32(frame.size() - 4), frame.data());
-  sentBytes_ += rows_.size();
+  textItem(top, "rows");
+  head(top, cbor::Array, quint64(rowCount_));
+  const qsizetype start = headRoom_ - top.size();
+  qToBigEndian<quint32>(quint32(used_ - start - 4), top.data());
+  std::memcpy(frame_.data() + start, top.constData(), size_t(top.size()));
+  frame_.resize(used_);
+  frame_.remove(0, start);  // moves the start of the frame, not its bytes
+  lastSize_ = used_;
+  sentBytes_ += rows;
   first_ = false;
-  rows_.clear();
-  encoder_->writer.device()->seek(0);  // the writer's buffer starts over with the next batch
+  used_ = 0;
   rowCount_ = 0;
   rids_.clear();
-  return send_(frame);
+  return send_(std::exchange(frame_, QByteArray()));
 }
 
 QList<QByteArray> encodePacketFrames(const Packet& packet, qsizetype batchBytes) {
@@ -171,141 +133,101 @@ namespace {
 class FrameReader {
  public:
   FrameReader(const QByteArray& body, CompactPacket& packet, bool first)
-      : reader_(body), size_(body.size()), packet_(packet), first_(first) {}
+      : in_(body), packet_(packet), first_(first) {}
 
   // Reads the map. `ok` tells whether it said "ok": true; `more` whether frames follow.
   bool read(bool* ok, bool* more);
 
  private:
   bool entry(QByteArrayView key, bool* more);
-  bool utf8(QByteArray* out);
-  bool integer(qint64* out);
   bool columns();
   bool rows();
   bool rids();
-  bool boolean(bool* out);
-  qint64 left() const { return size_ - reader_.currentOffset(); }
 
-  QCborStreamReader reader_;
-  qint64 size_;
+  cbor::Reader in_;
   CompactPacket& packet_;
   bool first_;
   bool sawColumns_ = false;
+  QByteArray keyScratch_;
   QByteArray scratch_;
 };
 
 bool FrameReader::read(bool* ok, bool* more) {
   *ok = false;
   *more = false;
-  if (!reader_.isMap() || !reader_.enterContainer()) return false;
-  bool sawOk = false;
-  while (reader_.hasNext()) {
-    QByteArray key;  // a key that is no text is skipped with its value, as the map form does
-    if (reader_.isString() ? !utf8(&key) : !reader_.next()) return false;
+  cbor::Reader::Container map;
+  if (!in_.enter(cbor::Map, &map)) return false;
+  while (in_.more(map)) {
+    QByteArrayView key;  // a key that is no text is skipped with its value, as the map form does
+    if (in_.peekMajor() == cbor::Text ? !in_.text(&key, &keyScratch_) : !in_.skip()) return false;
     if (key == "ok") {
-      sawOk = true;
-      *ok = reader_.isBool() && reader_.toBool();
+      *ok = in_.nextIs(0xf5);
       if (!*ok) return true;
     }
     if (!entry(key, more)) return false;
   }
-  if (!sawOk) return true;  // read as a refusal
-  return reader_.leaveContainer() && reader_.lastError() == QCborError::NoError;
+  return !in_.failed();  // without "ok" it is read as a refusal
 }
 
 bool FrameReader::entry(QByteArrayView key, bool* more) {
   if (key == "columns") return columns();
   if (key == "rows") return rows();
   if (key == "rids") return rids();
-  if (key == kMore) return boolean(more);
-  return reader_.next();
-}
-
-bool FrameReader::boolean(bool* out) {
-  if (!reader_.isBool()) return false;
-  *out = reader_.toBool();
-  return reader_.next();
-}
-
-bool FrameReader::utf8(QByteArray* out) {
-  if (!reader_.isString()) return false;
-  out->clear();
-  while (true) {
-    const qsizetype chunk = std::max<qsizetype>(reader_.currentStringChunkSize(), 0);
-    if (chunk > left()) return false;  // a length the body cannot hold
-    const qsizetype at = out->size();
-    out->resize(at + chunk);
-    const QCborStreamReader::StringResult<qsizetype> r =
-        reader_.readStringChunk(out->data() + at, chunk);
-    if (r.status == QCborStreamReader::EndOfString) {
-      out->resize(at);
-      return QUtf8StringView(*out).isValidUtf8();
-    }
-    if (r.status != QCborStreamReader::Ok) return false;
-    out->resize(at + r.data);
-  }
-}
-
-bool FrameReader::integer(qint64* out) {
-  // An encoded number n stands for n, or for -1 - n when negative; a qint64 holds either when n
-  // does. toNegativeInteger() gives n + 1, wrapping to 0 for the largest n.
-  quint64 n = 0;
-  if (reader_.isUnsignedInteger())
-    n = reader_.toUnsignedInteger();
-  else if (reader_.isNegativeInteger())
-    n = quint64(reader_.toNegativeInteger()) - 1;
-  else
-    return false;
-  if (n > quint64(std::numeric_limits<qint64>::max())) return false;
-  *out = reader_.toInteger();
-  return reader_.next();
+  if (key == kMore) return in_.boolean(more);
+  return in_.skip();
 }
 
 bool FrameReader::columns() {
-  if (!first_ || sawColumns_ || !reader_.isArray() || !reader_.enterContainer()) return false;
+  cbor::Reader::Container names;
+  if (!first_ || sawColumns_ || !in_.enter(cbor::Array, &names)) return false;
   sawColumns_ = true;
   packet_.columns.clear();
-  while (reader_.hasNext()) {
-    if (!utf8(&scratch_)) return false;
-    packet_.columns << QString::fromUtf8(scratch_);
+  while (in_.more(names)) {
+    QByteArrayView name;
+    if (!in_.text(&name, &scratch_)) return false;
+    packet_.columns << QString::fromUtf8(name);
   }
   packet_.values = ValueStore(int(packet_.columns.size()));
-  return reader_.leaveContainer();
+  return !in_.failed();
 }
 
 bool FrameReader::rows() {
-  if (!reader_.isArray() || !reader_.enterContainer()) return false;
+  cbor::Reader::Container rows;
+  if (!in_.enter(cbor::Array, &rows)) return false;
   ValueStore& values = packet_.values;
-  while (reader_.hasNext()) {
-    if (!reader_.isArray() || !reader_.enterContainer()) return false;
+  const int columns = values.columnCount();
+  while (in_.more(rows)) {
+    cbor::Reader::Container row;
+    if (!in_.enter(cbor::Array, &row)) return false;
     int count = 0;
-    for (; reader_.hasNext(); ++count) {
-      if (count == values.columnCount()) return false;  // a row too long
-      if (reader_.isNull()) {
+    for (; in_.more(row); ++count) {
+      if (count == columns) return false;  // a row too long
+      if (in_.takeNull()) {
         values.appendNull();
-        if (!reader_.next()) return false;
-      } else if (reader_.isString()) {
-        if (!utf8(&scratch_)) return false;
-        values.appendText(scratch_.constData(), scratch_.size());
+      } else if (in_.peekMajor() == cbor::Text) {
+        QByteArrayView text;
+        if (!in_.text(&text, &scratch_)) return false;
+        values.appendText(text.data(), text.size());
       } else {
         qint64 i = 0;
-        if (!integer(&i)) return false;
+        if (!in_.integer(&i)) return false;
         values.appendInteger(i);
       }
     }
-    if (count != values.columnCount() || !reader_.leaveContainer()) return false;
+    if (in_.failed() || count != columns) return false;
   }
-  return reader_.leaveContainer();
+  return !in_.failed();
 }
 
 bool FrameReader::rids() {
-  if (!reader_.isArray() || !reader_.enterContainer()) return false;
-  while (reader_.hasNext()) {
+  cbor::Reader::Container rids;
+  if (!in_.enter(cbor::Array, &rids)) return false;
+  while (in_.more(rids)) {
     qint64 rid = 0;
-    if (!integer(&rid)) return false;
+    if (!in_.integer(&rid)) return false;
     packet_.rids.append(rid);
   }
-  return reader_.leaveContainer();
+  return !in_.failed();
 }
 
 }  // namespace

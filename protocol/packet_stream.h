@@ -5,10 +5,11 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <cstring>
 #include <functional>
-#include <memory>
 #include <optional>
 
+#include "protocol/cbor_bytes.h"
 #include "protocol/messages.h"
 #include "protocol/value_store.h"
 
@@ -22,44 +23,71 @@
 namespace protocol {
 
 // Writes an open reply's frames as rows arrive. Per row: rowIdentity() when the rows carry
-// identities, then one value per column, then endRow().
+// identities, then one value per column, then endRow(). Rows are written into the frame that
+// carries them, after room left for its head, so a frame is never copied on its way out.
 class PacketWriter {
  public:
   using Send = std::function<bool(const QByteArray& frame)>;
   // Frames are sent through `send` once their rows pass `batchBytes`.
   explicit PacketWriter(Send send, qsizetype batchBytes = 256 * 1024);
-  ~PacketWriter();
 
   void begin(const QStringList& columns, bool rids);
-  void rowIdentity(qint64 rid);
-  void null();
-  void integer(qint64 value);
-  void text(QByteArrayView utf8);
+  void rowIdentity(qint64 rid) {
+    if (!rowOpen_) openRow();
+    rids_.append(rid);
+  }
+  void null() {
+    if (!rowOpen_) openRow();
+    *room(1) = char(0xf6);
+    ++used_;
+  }
+  void integer(qint64 value) {
+    if (!rowOpen_) openRow();
+    used_ += cbor::putInteger(room(9), value);
+  }
+  void text(QByteArrayView utf8) {
+    if (!rowOpen_) openRow();
+    char* at = room(9 + utf8.size());
+    const int head = cbor::putHead(at, cbor::Text, quint64(utf8.size()));
+    std::memcpy(at + head, utf8.data(), size_t(utf8.size()));
+    used_ += head + utf8.size();
+  }
   // Ends a row. A full batch is sent when the next row starts; false once sending failed.
-  bool endRow();
+  bool endRow() {
+    if (!rowOpen_) openRow();
+    rowOpen_ = false;
+    ++rowCount_;
+    return !lost_;
+  }
   // Sends the last frame. False when sending failed.
   bool finish();
   // Bytes of rows written so far, in all frames.
-  qint64 rowBytes() const { return sentBytes_ + rows_.size(); }
+  qint64 rowBytes() const { return sentBytes_ + (used_ > headRoom_ ? used_ - headRoom_ : 0); }
 
  private:
   bool flush(bool more);
-  void startRow();
+  // Sends a full batch first (so the last frame is never an empty one), then starts the row.
   void openRow();
+  // Where the next `bytes` of the frame go.
+  char* room(qsizetype bytes) {
+    if (used_ + bytes > frame_.size()) grow(bytes);
+    return frame_.data() + used_;
+  }
+  void grow(qsizetype bytes);
 
   Send send_;
   qsizetype batchBytes_;
   QStringList columns_;
+  qsizetype headRoom_ = 0;  // the most a frame's head takes: the first frame's, with the columns
   bool first_ = true;
-  QByteArray rows_;  // the batch's rows, each an encoded CBOR array
+  QByteArray frame_;  // head room, then the batch's rows, each an encoded CBOR array
+  qsizetype used_ = 0;
+  qsizetype lastSize_ = 0;  // what the last frame needed, for the next one's first allocation
   qsizetype rowCount_ = 0;
-  bool rowStarted_ = false;
   bool rowOpen_ = false;
   bool lost_ = false;
   QList<qint64> rids_;
   qint64 sentBytes_ = 0;
-  struct RowEncoder;
-  std::unique_ptr<RowEncoder> encoder_;
 };
 
 // Encodes a whole packet as the frames PacketWriter sends.

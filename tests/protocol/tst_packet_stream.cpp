@@ -68,6 +68,8 @@ class PacketStreamTest : public QObject {
  private slots:
   void sameAsTheMapForm_data();
   void sameAsTheMapForm();
+  void otherEncodingsReadAlike_data();
+  void otherEncodingsReadAlike();
   void refusalsAsToday_data();
   void refusalsAsToday();
   void malformedIsRefused_data();
@@ -121,6 +123,27 @@ void PacketStreamTest::sameAsTheMapForm() {
   }
 }
 
+// Encodings the server does not write but CBOR allows (lengths not given, texts in chunks, longer
+// heads than needed, entries of no interest) read as the map form reads them.
+void PacketStreamTest::otherEncodingsReadAlike_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::newRow("lengths not given, texts in chunks, long heads") << QByteArray::fromHex(
+      "bf 626f6b f5  67636f6c756d6e73 9f 6161 6162 ff"
+      "  64726f7773 9f 9f 7f 63e5bca0 63e4b889 ff 1805 ff  82 f6 190007  ff"
+      "  6472696473 9f 01 3b0000000000000001 ff  646d6f7265 f4 ff");
+  QTest::newRow("entries of no interest") << QByteArray::fromHex(
+      "a6 626f6b f5  01 820102"
+      "  656578747261 a1 6178 84 c101 f93e00 4100 5f4101ff"
+      "  67636f6c756d6e73 816161  64726f7773 818120  646d6f7265 f4");
+}
+
+void PacketStreamTest::otherEncodingsReadAlike() {
+  QFETCH(QByteArray, bytes);
+  const protocol::PacketReply reply = protocol::readPacketReply(bytes);
+  QVERIFY2(reply.packet, qPrintable(reply.error));
+  QCOMPARE(describe(*reply.packet), describe(fromMapForm(QCborValue::fromCbor(bytes).toMap())));
+}
+
 void PacketStreamTest::refusalsAsToday_data() {
   QTest::addColumn<QCborMap>("reply");
   QTest::newRow("error reply") << protocol::errorReply(QStringLiteral("无权读取该表"));
@@ -162,6 +185,12 @@ void PacketStreamTest::malformedIsRefused_data() {
       << ok("rows", QCborArray{}).replace("\x80", QByteArray::fromHex("81813b8000000000000000"));
   QTest::newRow("huge length, few bytes")
       << ok("rows", QCborArray{}).replace("\x80", "\x9b\x7f\xff\xff\xff\xff\xff\xff\xff\x80");
+  QTest::newRow("value tagged") << ok("rows", QCborArray{QCborArray{QCborValue(QCborTag(1), 5)}});
+  QTest::newRow("break outside a list") << ok("rows", QCborArray{}).replace("\x80", "\xff");
+  QTest::newRow("text chunk not a text")
+      << ok("rows", QCborArray{}).replace("\x80", QByteArray::fromHex("81817f4161ff"));
+  QTest::newRow("entry nested past any reason")
+      << QByteArray::fromHex("a2 626f6b f5 6178") + QByteArray(100000, '\x81') + '\x01';
 }
 
 void PacketStreamTest::malformedIsRefused() {
