@@ -20,7 +20,7 @@ namespace storage {
 //   bool next(Status* failure)        the next row; false at the end, `failure` set when the
 //                                     read failed
 //   qint64 identity() const           the row identity (column 0)
-//   bool isNull(int column) const
+//   bool isNull(int column)
 //   std::optional<qint64> integer(int column)   the value, when the engine holds an integer
 //   QByteArrayView text(int column)   any other value as UTF-8 text, valid until the next call
 //   QVariant value(int column)        the value, for comparing rows

@@ -147,8 +147,11 @@ QVariant Statement::column(int index, qint64* bytes) const {
 Result<Handle> Handle::open(const QString& path, Mode mode) {
   limitProcess();
   sqlite3* db = nullptr;
+  // One thread uses a handle, so its calls need not take the connection's mutex: each value read
+  // would otherwise lock and unlock it.
   const int flags =
-      mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+      SQLITE_OPEN_NOMUTEX |
+      (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
   Handle handle(db);
   if (rc != SQLITE_OK)

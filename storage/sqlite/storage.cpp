@@ -2,10 +2,10 @@
 
 #include <QLocale>
 #include <QScopeGuard>
-#include <QUtf8StringView>
 #include <limits>
 
 #include "protocol/frame.h"
+#include "protocol/utf8.h"
 #include "schema/values.h"
 #include "storage/row_stream.h"
 #include "storage/sqlite/apply.h"
@@ -20,43 +20,57 @@ using sqlite::Transaction;
 
 namespace {
 
-// A statement's current row as streamRows reads it. Text that is not valid UTF-8 (a blob) goes
-// with its bad bytes replaced; a real as its shortest text.
+// A statement's current row as streamRows reads it. Each value is looked up once, however many
+// questions are asked of it. Text that is not valid UTF-8 (a blob) goes with its bad bytes
+// replaced; a real as its shortest text.
 class Cursor {
  public:
   Cursor(Handle& db, Statement& statement) : db_(db), statement_(statement), s_(statement.get()) {}
 
   bool next(Status* failure) {
+    column_ = -1;
     const int rc = sqlite3_step(s_);
     if (rc == SQLITE_ROW) return true;
     if (rc != SQLITE_DONE) *failure = Error{db_.failure()};
     return false;
   }
   qint64 identity() const { return sqlite3_column_int64(s_, 0); }
-  bool isNull(int column) const { return sqlite3_column_type(s_, column) == SQLITE_NULL; }
-  std::optional<qint64> integer(int column) const {
-    if (sqlite3_column_type(s_, column) != SQLITE_INTEGER) return std::nullopt;
-    return sqlite3_column_int64(s_, column);
+  bool isNull(int column) { return typeOf(column) == SQLITE_NULL; }
+  std::optional<qint64> integer(int column) {
+    if (typeOf(column) != SQLITE_INTEGER) return std::nullopt;
+    return sqlite3_value_int64(value_);
   }
   QByteArrayView text(int column) {
-    if (sqlite3_column_type(s_, column) == SQLITE_FLOAT) {
-      scratch_ =
-          QString::number(sqlite3_column_double(s_, column), 'g', QLocale::FloatingPointShortest)
-              .toUtf8();
+    if (typeOf(column) == SQLITE_FLOAT) {
+      scratch_ = QString::number(sqlite3_value_double(value_), 'g', QLocale::FloatingPointShortest)
+                     .toUtf8();
       return scratch_;
     }
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
-    const QByteArrayView text(bytes, sqlite3_column_bytes(s_, column));
-    if (QUtf8StringView(text).isValidUtf8()) return text;
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value_));
+    const QByteArrayView text(bytes, sqlite3_value_bytes(value_));
+    if (protocol::isValidUtf8(text)) return text;
     scratch_ = QString::fromUtf8(text).toUtf8();
     return scratch_;
   }
   QVariant value(int column) const { return statement_.column(column); }
 
  private:
+  // The column's value and type, valid until the next step.
+  int typeOf(int column) {
+    if (column != column_) {
+      column_ = column;
+      value_ = sqlite3_column_value(s_, column);
+      type_ = sqlite3_value_type(value_);
+    }
+    return type_;
+  }
+
   Handle& db_;
   Statement& statement_;
   sqlite3_stmt* s_;
+  int column_ = -1;
+  sqlite3_value* value_ = nullptr;
+  int type_ = SQLITE_NULL;
   QByteArray scratch_;
 };
 
