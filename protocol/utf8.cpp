@@ -8,17 +8,21 @@ bool isValidUtf8(QByteArrayView bytes) {
   const auto* at = reinterpret_cast<const uchar*>(bytes.data());
   const uchar* const end = at + bytes.size();
   while (at < end) {
-    // Plain ASCII eight bytes at a time.
-    while (end - at >= 8) {
-      quint64 word;
-      std::memcpy(&word, at, sizeof word);
-      if (word & 0x8080808080808080u) break;
-      at += 8;
-    }
-    if (at == end) break;
     const uchar lead = *at;
-    if (lead < 0x80) {
+    if (lead < 0x80) {  // ASCII, then any more of it a word at a time
       ++at;
+      while (end - at >= 8) {
+        quint64 word;
+        std::memcpy(&word, at, sizeof word);
+        if (word & 0x8080808080808080u) break;
+        at += 8;
+      }
+      continue;
+    }
+    // Most Chinese text: a lead of E1..EC or EE..EF and two continuation bytes.
+    if (end - at >= 3 && uchar(lead - 0xe1) <= 0x0e && lead != 0xed && (at[1] & 0xc0) == 0x80 &&
+        (at[2] & 0xc0) == 0x80) {
+      at += 3;
       continue;
     }
     // The bytes that follow the lead, and the range of the first of them (which rules out
