@@ -44,9 +44,9 @@ void PacketWriter::begin(const QStringList& columns, bool) {
 
 void PacketWriter::grow(qsizetype bytes) {
   if (frame_.isEmpty()) {
-    // A reply starts small and doubles; later frames start with room beyond what the last one
-    // needed, so that they are not moved as they fill.
-    frame_.resize(std::max({qsizetype(4096), lastSize_ + lastSize_ / 4, headRoom_ + bytes}));
+    // Room for a whole batch and its tail, so that a frame is not moved as it fills; memory
+    // not written to costs nothing.
+    frame_.resize(headRoom_ + batchBytes_ + batchBytes_ / 4 + bytes);
     used_ = headRoom_;
   }
   if (used_ + bytes > frame_.size()) frame_.resize(std::max(frame_.size() * 2, used_ + bytes));
@@ -90,7 +90,6 @@ bool PacketWriter::flush(bool more) {
   std::memcpy(frame_.data() + start, top.constData(), size_t(top.size()));
   frame_.resize(used_);
   frame_.remove(0, start);  // moves the start of the frame, not its bytes
-  lastSize_ = used_;
   sentBytes_ += rows;
   first_ = false;
   used_ = 0;

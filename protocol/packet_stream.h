@@ -82,7 +82,6 @@ class PacketWriter {
   bool first_ = true;
   QByteArray frame_;  // head room, then the batch's rows, each an encoded CBOR array
   qsizetype used_ = 0;
-  qsizetype lastSize_ = 0;  // what the last frame needed, for the next one's first allocation
   qsizetype rowCount_ = 0;
   bool rowOpen_ = false;
   bool lost_ = false;
