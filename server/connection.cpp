@@ -52,6 +52,9 @@ Connection::Connection(qintptr descriptor, quint64 id, const ServerContext& cont
     return;
   }
   socket_->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  // A reply's frames go out as soon as they are written: waiting to fill a packet (Nagle) only
+  // holds back the last bytes of a frame until the client acknowledges the ones before.
+  socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
   socket_->setReadBufferSize(kSmallBuffer);
   address_ = addressOf(socket_->peerAddress());
   peer_ = address_ + u':' + QString::number(socket_->peerPort());
