@@ -14,17 +14,31 @@ WorkerPool::~WorkerPool() {
     const std::lock_guard lock(mutex_);
     stopping_ = true;
     queue_.clear();
+    for (Idle* idle : idle_) {
+      idle->woken = true;
+      idle->wake.notify_one();
+    }
   }
-  changed_.notify_all();
   for (std::thread& thread : threads_) thread.join();
 }
 
 void WorkerPool::submit(const QString& key, int most, Job job) {
-  {
-    const std::lock_guard lock(mutex_);
-    queue_.push_back({key, std::max(1, most), std::move(job)});
-  }
-  changed_.notify_all();
+  const std::lock_guard lock(mutex_);
+  queue_.push_back({key, std::max(1, most), std::move(job)});
+  wakeOne();
+}
+
+void WorkerPool::wakeOne() {
+  if (idle_.empty()) return;
+  Idle* last = idle_.back();
+  idle_.pop_back();
+  last->woken = true;
+  last->wake.notify_one();
+}
+
+std::deque<WorkerPool::Queued>::iterator WorkerPool::runnable() {
+  return std::find_if(queue_.begin(), queue_.end(),
+                      [&](const Queued& q) { return running_.value(q.key) < q.most; });
 }
 
 bool WorkerPool::drain(int timeoutMs) {
@@ -35,19 +49,24 @@ bool WorkerPool::drain(int timeoutMs) {
 
 void WorkerPool::work() {
   std::unique_ptr<storage::Storage> store;
+  Idle self;
   std::unique_lock lock(mutex_);
   while (true) {
-    auto next = queue_.end();
-    changed_.wait(lock, [&] {
-      next = std::find_if(queue_.begin(), queue_.end(),
-                          [&](const Queued& q) { return running_.value(q.key) < q.most; });
-      return stopping_ || next != queue_.end();
-    });
+    const auto next = runnable();
     if (stopping_) break;
+    if (next == queue_.end()) {
+      // Nothing this worker may run: it waits at the back of the idle ones until a job comes.
+      self.woken = false;
+      idle_.push_back(&self);
+      self.wake.wait(lock, [&] { return self.woken; });
+      continue;
+    }
     Queued queued = std::move(*next);
     queue_.erase(next);
     ++running_[queued.key];
     ++busy_;
+    // A job that became runnable when another ended, beside the one taken here.
+    if (runnable() != queue_.end()) wakeOne();
     lock.unlock();
 
     QString failure;

@@ -16,6 +16,8 @@
 // needs one, so a connection holds no thread and no database handle between its requests.
 // Requests wait in one queue, first come first served, except that the jobs of one key (an
 // account, or an address before sign-in) run only a few at a time: nobody takes every worker.
+// A new job wakes one idle worker, the one that went idle last: its storage, statements and
+// mapped pages are the warmest, and the others sleep on.
 namespace server {
 
 class WorkerPool {
@@ -42,12 +44,22 @@ class WorkerPool {
     int most;
     Job job;
   };
+  // A worker waiting for a job.
+  struct Idle {
+    std::condition_variable wake;
+    bool woken = false;
+  };
   void work();
+  // The first queued job whose key may run one more, or the end.
+  std::deque<Queued>::iterator runnable();
+  // Wakes the worker that went idle last, if one is.
+  void wakeOne();
 
   Open open_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable changed_;  // a job ended: for drain()
   std::deque<Queued> queue_;
+  std::vector<Idle*> idle_;  // the worker that went idle last at the back
   QHash<QString, int> running_;
   int busy_ = 0;
   bool stopping_ = false;
