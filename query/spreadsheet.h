@@ -1,17 +1,22 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <stdexcept>
 
-struct lxw_format;
-struct lxw_workbook;
-struct lxw_worksheet;
+class QFile;
 
 // Spreadsheet files, written and read by libraries inside the program: no spreadsheet
 // application is ever started.
 namespace spreadsheet {
+
+namespace detail {
+class ZipWriter;
+}
 
 // A file that cannot be written or read; the text (UTF-8) is fit to show.
 class Error : public std::runtime_error {
@@ -19,10 +24,12 @@ class Error : public std::runtime_error {
   explicit Error(const QString& text) : std::runtime_error(text.toUtf8().toStdString()) {}
 };
 
-// Writes an xlsx workbook of one sheet, row after row, in constant memory: only the row being
-// written is held, so a sheet of 100,000 rows needs little. Rows and columns count from 0 and
-// rows are written in ascending order. Nothing appears at the target path until `save`
-// succeeds: a writer destroyed before that leaves no file behind.
+// Writes an xlsx workbook of one sheet, row after row, in constant memory: the sheet's XML is
+// deflated into the file as the cells come (at zlib's fastest level: an export is written far
+// more often than it is stored), so a sheet of 100,000 rows needs little. Texts are inline
+// strings. Rows and columns count from 0 and rows are written in ascending order, the cells of
+// a row in ascending columns. Nothing appears at the target path until `save` succeeds: a
+// writer destroyed before that leaves no file behind.
 class Writer {
  public:
   enum class Format {
@@ -36,19 +43,28 @@ class Writer {
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
+  // An empty text leaves the cell blank (formatted as text with Format::Text). Throws Error.
   void text(int row, int column, const QString& value, Format format = Format::General);
+  void text(int row, int column, QByteArrayView utf8, Format format = Format::General);
   void number(int row, int column, double value);
-  // Writes the workbook and puts it at the path, replacing a file there. Throws Error.
+  // Writes the rest of the workbook and puts it at the path, replacing a file there. Throws
+  // Error.
   void save();
 
  private:
-  void check(int error) const;
+  // Opens the cell's element, after its row's when the row is new.
+  void startCell(int row, int column);
+  // Hands the sheet's XML written so far to the archive once there is enough of it.
+  void flushSheet(qsizetype atLeast);
 
   QString path_;
   QString partPath_;  // where the workbook is written before it takes its name
-  lxw_workbook* workbook_ = nullptr;
-  lxw_worksheet* sheet_ = nullptr;
-  lxw_format* textFormat_ = nullptr;
+  std::unique_ptr<QFile> file_;
+  std::unique_ptr<detail::ZipWriter> zip_;
+  QByteArray sheet_;  // the sheet's XML not yet handed to the archive
+  int row_ = -1;
+  int column_ = -1;
+  bool saved_ = false;
 };
 
 // The cells of the first worksheet of the workbook at `path`, as text: rows[r][c] is the cell in
