@@ -21,10 +21,11 @@ bool exportResult(const RemoteDataset& result, const QString& path, Progress& pr
   book.text(0, 0, QStringLiteral("序号"));
   for (int c = 0; c < titles.size(); ++c) book.text(0, c + 1, schema::trim(titles[c]));
   const int records = result.recordCount();
+  QByteArray scratch;
   for (int k = 1; k <= records; ++k) {
     book.number(k, 0, k);
     for (int c = 0; c < titles.size(); ++c)
-      book.text(k, c + 1, schema::trim(result.value(k - 1, c).toString()), Format::Text);
+      book.text(k, c + 1, result.trimmedUtf8(k - 1, c, &scratch), Format::Text);
     if ((k % kRecordsPerStep == 0 || k == records) && !progress.advance(k)) return false;
   }
   book.save();

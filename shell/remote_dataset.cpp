@@ -221,6 +221,26 @@ QVariant RemoteDataset::value(int row, int column) const {
   return valueOf(rows_[size_t(row)], column);
 }
 
+namespace {
+
+// Characters up to 32 are single bytes in UTF-8: trimming the bytes trims the text.
+QByteArrayView trimmedBytes(QByteArrayView b) {
+  while (!b.isEmpty() && quint8(b.front()) <= 32) b = b.sliced(1);
+  while (!b.isEmpty() && quint8(b.back()) <= 32) b.chop(1);
+  return b;
+}
+
+}  // namespace
+
+QByteArrayView RemoteDataset::trimmedUtf8(int row, int column, QByteArray* scratch) const {
+  const Row& r = rows_.at(size_t(row));
+  if (!r.edits && r.stored >= 0)
+    if (std::optional<QByteArrayView> bytes = data_.values.utf8(r.stored, column))
+      return trimmedBytes(*bytes);
+  *scratch = schema::trim(valueOf(r, column).toString()).toUtf8();
+  return *scratch;
+}
+
 int RemoteDataset::locate(int column, const QString& text, int from) const {
   if (column < 0 || column >= data_.columns.size()) return -1;
   const QByteArray wanted = text.toUtf8();
@@ -231,12 +251,7 @@ int RemoteDataset::locate(int column, const QString& text, int from) const {
       continue;
     }
     std::optional<QByteArrayView> bytes = data_.values.utf8(row.stored, column);
-    if (!bytes) continue;
-    // Characters up to 32 are single bytes in UTF-8: trimming the bytes trims the text.
-    QByteArrayView b = *bytes;
-    while (!b.isEmpty() && quint8(b.front()) <= 32) b = b.sliced(1);
-    while (!b.isEmpty() && quint8(b.back()) <= 32) b.chop(1);
-    if (b == QByteArrayView(wanted)) return i;
+    if (bytes && trimmedBytes(*bytes) == QByteArrayView(wanted)) return i;
   }
   return -1;
 }
