@@ -15,8 +15,9 @@ class QFile;
 namespace spreadsheet {
 
 namespace detail {
+class PartPipe;
 class ZipWriter;
-}
+}  // namespace detail
 
 // A file that cannot be written or read; the text (UTF-8) is fit to show.
 class Error : public std::runtime_error {
@@ -25,11 +26,11 @@ class Error : public std::runtime_error {
 };
 
 // Writes an xlsx workbook of one sheet, row after row, in constant memory: the sheet's XML is
-// deflated into the file as the cells come (at zlib's fastest level: an export is written far
-// more often than it is stored), so a sheet of 100,000 rows needs little. Texts are inline
-// strings. Rows and columns count from 0 and rows are written in ascending order, the cells of
-// a row in ascending columns. Nothing appears at the target path until `save` succeeds: a
-// writer destroyed before that leaves no file behind.
+// deflated into the file as the cells come, on a thread of its own (at zlib's fastest level: an
+// export is written far more often than it is stored), so a sheet of 100,000 rows needs little.
+// Texts are inline strings. Rows and columns count from 0 and rows are written in ascending order,
+// the cells of a row in ascending columns. Nothing appears at the target path until `save`
+// succeeds: a writer destroyed before that leaves no file behind.
 class Writer {
  public:
   enum class Format {
@@ -61,6 +62,7 @@ class Writer {
   QString partPath_;  // where the workbook is written before it takes its name
   std::unique_ptr<QFile> file_;
   std::unique_ptr<detail::ZipWriter> zip_;
+  std::unique_ptr<detail::PartPipe> sheetPipe_;
   QByteArray sheet_;  // the sheet's XML not yet handed to the archive
   int row_ = -1;
   int column_ = -1;

@@ -5,6 +5,7 @@
 #include <QTemporaryFile>
 #include <cstdio>
 
+#include "query/part_pipe.h"
 #include "query/spreadsheet.h"
 #include "query/zip_write.h"
 
@@ -136,6 +137,7 @@ Writer::Writer(const QString& path, const QString& sheetName) : path_(path) {
       zip_->end();
     }
     zip_->begin(QStringLiteral("xl/worksheets/sheet1.xml"), Z_BEST_SPEED);
+    sheetPipe_ = std::make_unique<detail::PartPipe>(*zip_);
   } catch (...) {
     file_->close();
     QFile::remove(partPath_);
@@ -148,6 +150,7 @@ Writer::Writer(const QString& path, const QString& sheetName) : path_(path) {
 
 Writer::~Writer() {
   if (saved_) return;
+  sheetPipe_.reset();
   zip_.reset();
   file_->close();
   QFile::remove(partPath_);
@@ -155,8 +158,8 @@ Writer::~Writer() {
 
 void Writer::flushSheet(qsizetype atLeast) {
   if (sheet_.size() < atLeast) return;
-  zip_->write(sheet_);
-  sheet_.resize(0);  // keeps its room
+  sheet_ = sheetPipe_->write(std::move(sheet_));
+  sheet_.reserve(kSheetChunk + 64 * 1024);  // a buffer written before has the room already
 }
 
 void Writer::startCell(int row, int column) {
@@ -210,6 +213,7 @@ void Writer::save() {
   if (row_ >= 0) sheet_ += "</row>";
   sheet_ += "</sheetData></worksheet>";
   flushSheet(0);
+  sheetPipe_->close();
   zip_->end();
   zip_->finish();
   file_->close();
