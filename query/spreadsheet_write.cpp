@@ -1,8 +1,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QTemporaryFile>
+#include <charconv>
 #include <cstdio>
 
 #include "query/part_pipe.h"
@@ -95,6 +95,14 @@ QByteArray styles() {
          "<cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles></styleSheet>";
 }
 
+// A number as the shortest text that reads back as it.
+template <typename Number>
+void appendNumber(QByteArray& xml, Number value) {
+  char text[32];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  xml.append(text, end.ptr - text);
+}
+
 // A column's letters: 0 is A, 25 Z, 26 AA.
 void appendColumn(QByteArray& xml, int column) {
   char letters[4];
@@ -165,7 +173,9 @@ void Writer::flushSheet(qsizetype atLeast) {
 void Writer::startCell(int row, int column) {
   if (row != row_) {
     if (row_ >= 0) sheet_ += "</row>";
-    sheet_ += "<row r=\"" + QByteArray::number(row + 1) + "\">";
+    sheet_ += "<row r=\"";
+    appendNumber(sheet_, row + 1);
+    sheet_ += "\">";
     row_ = row;
     column_ = -1;
   }
@@ -175,7 +185,8 @@ void Writer::startCell(int row, int column) {
   } else {
     sheet_ += "<c r=\"";
     appendColumn(sheet_, column);
-    sheet_ += QByteArray::number(row + 1) + '"';
+    appendNumber(sheet_, row + 1);
+    sheet_ += '"';
   }
   column_ = column;
 }
@@ -205,7 +216,9 @@ void Writer::text(int row, int column, QByteArrayView utf8, Format format) {
 
 void Writer::number(int row, int column, double value) {
   startCell(row, column);
-  sheet_ += "><v>" + QByteArray::number(value, 'g', QLocale::FloatingPointShortest) + "</v></c>";
+  sheet_ += "><v>";
+  appendNumber(sheet_, value);
+  sheet_ += "</v></c>";
   flushSheet(kSheetChunk);
 }
 
