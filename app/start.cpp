@@ -16,6 +16,7 @@
 #include "query/commands.h"
 #include "query/date_select.h"
 #include "query/report_data.h"
+#include "records/change_history.h"
 #include "records/info.h"
 #include "records/jlkh.h"
 #include "records/other_info.h"
@@ -46,6 +47,7 @@ void createForms(const ServerAddress& server) {
   forms::add(new Tinfo_basic);
   forms::add(new Tinfo_other);
   forms::add(new Tkhjl);
+  forms::add(new Tchange_history);
   forms::add(new Treport_basic);
   forms::add(new Tjzgjckh_report);
   forms::add(new Tshgx_report);
