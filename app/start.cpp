@@ -79,6 +79,8 @@ const QList<Command>& commands() {
   static const QList<Command> all = {
       {"export", query::commands::exportCommand},
       {"import", query::commands::importCommand},
+      {"history", query::commands::historyCommand},
+      {"check", query::commands::checkCommand},
       {"print", reports::printCommand},
   };
   return all;
