@@ -14,6 +14,7 @@
 #include "app/appearance.h"
 #include "query/add_more.h"
 #include "query/commands.h"
+#include "query/data_check.h"
 #include "query/date_select.h"
 #include "query/report_data.h"
 #include "records/change_history.h"
@@ -58,6 +59,7 @@ void createForms(const ServerAddress& server) {
   forms::add(new Tselect);
   forms::add(new Tdata_report);
   forms::add(new Tsearch);
+  forms::add(new Tdata_check);
   forms::add(new Tsingle_add);
   forms::add(new Tmore_add);
   forms::add(new Tadjust_info);

@@ -105,12 +105,14 @@ void Tmain_manage::buildMenu() {
   N7 = item(N6, "N7", "筛选");
   N8 = item(N6, "N8", "查询");
   N9 = item(N6, "N9", "删除");  // has no action
+  N10 = item(N6, "N10", "完整性检查");
   opens(N2, QStringLiteral("single_add"));
   opens(N3, QStringLiteral("more_add"));
   opens(N4, QStringLiteral("delete_single"));
   opens(N5, QStringLiteral("adjust_info"));
   opens(N7, QStringLiteral("select"));
   opens(N8, QStringLiteral("search"));
+  opens(N10, QStringLiteral("data_check"));
 }
 
 void Tmain_manage::opens(QObject* trigger, const QString& formName) {

@@ -38,7 +38,7 @@ class Tmain_manage : public Form {
   QMenu* N1;
   QAction *N2, *N3, *N4, *N5;
   QMenu* N6;
-  QAction *N7, *N8, *N9;
+  QAction *N7, *N8, *N9, *N10;
 
   // Set by the show step, never cleared: the status text is written only once it is set.
   bool gridReady() const { return gridReady_; }
