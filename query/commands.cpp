@@ -221,7 +221,8 @@ int checkCommand(const QStringList& arguments) {
   try {
     signInAdministrator(parser);
     RemoteDataset check(QStringLiteral("DataSetProvider_search"));
-    check.setCommandText(schema::completeness::queryText());
+    const schema::completeness::Select list = schema::completeness::select();
+    check.setCommandText(list.text, list.params);
     check.open();
     writeWorkbook(resultRows(check), out);
     return 0;

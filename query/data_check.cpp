@@ -91,7 +91,8 @@ Tdata_check::Tdata_check(QWidget* parent) : Form(QStringLiteral("data_check"), p
 
 void Tdata_check::FormShow() {
   check->close();
-  check->setCommandText(schema::completeness::queryText());
+  const schema::completeness::Select list = schema::completeness::select();
+  check->setCommandText(list.text, list.params);
   // The first rows are shown while the rest of a long list arrives.
   check->openInBatches();
   DBGrid1->resizeColumnsToContents();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <QVariantList>
 
 // The completeness list: for every person (everyone with an account or an `info` row), what
 // their record lacks and what looks wrong in it. Findings are warnings for the administrators;
@@ -19,7 +21,12 @@ namespace schema::completeness {
 //   起止颠倒: per history table, the number of rows whose end comes before their start.
 // Several findings in one column are joined by "；"; a column without findings is empty.
 // The text is composed from the schema's tables; values are read as stored (every write stores
-// them trimmed). No parameters.
-QString queryText();
+// them trimmed). Its one parameter comes from `today`, the client's date (see judged() in the
+// implementation).
+struct Select {
+  QString text;
+  QVariantList params;
+};
+Select select(const QDate& today = QDate::currentDate());
 
 }  // namespace schema::completeness

@@ -57,6 +57,10 @@ class DataCheckTest : public QObject {
       addCompletePerson(id);
     sql("delete from gwxx where id=?", {kMissing});
     sql("update info set date='198505' where id=?", {kBirth});
+    sql("update info set dpsj='19x001' where id=?", {kBirth});
+    // Last month: real, and left to the server's function to judge.
+    sql("update gzdd set cjny=? where id=?",
+        {QDate::currentDate().addMonths(-1).toString(QStringLiteral("yyyyMM")), kReversed});
     sql("update info set dpsj='199013' where id=?", {kMonths});
     sql("update gzdd set year='209912' where id=?", {kMonths});
     sql("insert into jnpx(id_num, id, start_sj, end_sj) values (1, ?, '201001', '209901')",
@@ -102,11 +106,12 @@ class DataCheckTest : public QObject {
     row("missing table: its fields empty", kMissing, "空项数", "4");
     row("wrong check digit", kCheckDigit, "身份证号问题", "校验位错误");
     row("birth month unlike the number", kBirth, "出生日期", "与身份证号中的199001不符");
+    row("a letter among digits", kBirth, "年月问题", "基本信息表的参加党派时间不是真实的年月");
     row("bad and future year-months", kMonths, "年月问题",
         "基本信息表的参加党派时间不是真实的年月；工作调动情况的参加工作年月晚于本月；"
         "境内培训情况有1行的年月不是真实的年月或晚于本月");
     row("end before start", kReversed, "起止颠倒", "个人履历有1行的结束时间早于起始时间");
-    row("end before start: months real", kReversed, "年月问题", "");
+    row("end before start, last month: months real", kReversed, "年月问题", "");
     row("admin without most tables", kAdmin, "空项数", "52");
   }
 
