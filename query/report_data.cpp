@@ -1,6 +1,5 @@
 #include "query/report_data.h"
 
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -69,14 +68,7 @@ void Tdata_report::FormClose() { seach->close(); }
 void Tdata_report::BitBtn1Click() {
   if (!seach->active()) throw RemoteError(QStringLiteral("没有可导出的查询结果"));
   seach->finishLoading();
-  const QString chosen = Dialogs::current().saveFileName(
-      this, QStringLiteral("导出EXCEL"), QStringLiteral("电子表格 (*.xlsx)"), exportFolder_);
-  if (chosen.isEmpty()) return;
-  const std::unique_ptr<Progress> progress =
-      Dialogs::current().progress(this, QStringLiteral("正在导出…"), seach->recordCount());
-  if (!query::exportResult(*seach, query::withWorkbookSuffix(chosen), *progress)) return;
-  exportFolder_ = QFileInfo(chosen).absolutePath();
-  showMessage(this, QStringLiteral("导出成功!"));
+  query::exportFromWindow(this, query::resultRows(*seach), exportFolder_);
 }
 
 void Tdata_report::BitBtn2Click() { close(); }
