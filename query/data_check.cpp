@@ -1,12 +1,12 @@
 #include "query/data_check.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 
 #include "query/result_export.h"
+#include "query/result_layout.h"
 #include "schema/completeness.h"
 #include "schema/values.h"
 #include "shell/dataset_model.h"
@@ -14,7 +14,6 @@
 #include "shell/forms.h"
 #include "shell/remote_dataset.h"
 #include "shell/remote_error.h"
-#include "shell/widgets.h"
 
 namespace {
 
@@ -52,36 +51,15 @@ Tdata_check::Tdata_check(QWidget* parent) : Form(QStringLiteral("data_check"), p
     if (!error.isEmpty()) Dialogs::current().error(this, error);
   });
 
-  Panel1 = new QFrame(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  DBGrid1 = new QTableView(Panel1);
-  DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  DBGrid1->setAccessibleName(windowTitle());
-  DBGrid1->setModel(sorted_);
+  const ResultControls c = layOutResult(this, sorted_, {1100, 640});
+  Panel1 = c.Panel1;
+  DBGrid1 = c.DBGrid1;
+  Panel2 = c.Panel2;
+  BitBtn1 = c.BitBtn1;
+  BitBtn2 = c.BitBtn2;
   DBGrid1->setSortingEnabled(true);
   DBGrid1->sortByColumn(0, Qt::AscendingOrder);
-  DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  DBGrid1->verticalHeader()->setDefaultSectionSize(22);
-  DBGrid1->horizontalHeader()->setResizeContentsPrecision(200);  // sample, never scan every row
   DBGrid1->horizontalHeader()->setStretchLastSection(true);
-  auto* grid = new QVBoxLayout(Panel1);
-  grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(DBGrid1);
-
-  Panel2 = new QFrame(this);
-  Panel2->setObjectName(QStringLiteral("Panel2"));
-  BitBtn1 = widgets::button(QStringLiteral("BitBtn1"), QStringLiteral("导出EXCEL"), Panel2);
-  BitBtn2 = widgets::button(QStringLiteral("BitBtn2"), QStringLiteral("退出"), Panel2);
-  auto* buttons = new QHBoxLayout(Panel2);
-  buttons->addStretch();
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Panel1, 1);
-  layout->addWidget(Panel2);
-  resize(1100, 640);
 
   onClick(BitBtn1, &Tdata_check::BitBtn1Click);
   onClick(BitBtn2, &Tdata_check::BitBtn2Click);
