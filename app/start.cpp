@@ -14,8 +14,10 @@
 #include "app/appearance.h"
 #include "query/add_more.h"
 #include "query/commands.h"
+#include "query/data_check.h"
 #include "query/date_select.h"
 #include "query/report_data.h"
+#include "records/change_history.h"
 #include "records/info.h"
 #include "records/jlkh.h"
 #include "records/other_info.h"
@@ -46,6 +48,7 @@ void createForms(const ServerAddress& server) {
   forms::add(new Tinfo_basic);
   forms::add(new Tinfo_other);
   forms::add(new Tkhjl);
+  forms::add(new Tchange_history);
   forms::add(new Treport_basic);
   forms::add(new Tjzgjckh_report);
   forms::add(new Tshgx_report);
@@ -56,6 +59,7 @@ void createForms(const ServerAddress& server) {
   forms::add(new Tselect);
   forms::add(new Tdata_report);
   forms::add(new Tsearch);
+  forms::add(new Tdata_check);
   forms::add(new Tsingle_add);
   forms::add(new Tmore_add);
   forms::add(new Tadjust_info);
@@ -77,6 +81,8 @@ const QList<Command>& commands() {
   static const QList<Command> all = {
       {"export", query::commands::exportCommand},
       {"import", query::commands::importCommand},
+      {"history", query::commands::historyCommand},
+      {"check", query::commands::checkCommand},
       {"print", reports::printCommand},
   };
   return all;

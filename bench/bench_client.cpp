@@ -4,7 +4,10 @@
 // the faster of the engine's settings and the server's) and the same write; and the client's
 // memory for the list. Prints figures; never fails on speed.
 //
-//   bench_client [N ...]   N = 1000, 10000 and 100000 demo persons when not given
+//   bench_client [--postgres] [N ...]   N = 1000, 10000 and 100000 demo persons when not given
+//
+// With --postgres the server runs on a PostgreSQL cluster of its own, the demo file copied into
+// it (timed); sqlite3 alone still reads the file, the same rows.
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -15,9 +18,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
 #include "app/start.h"
 #include "bench/measure.h"
+#include "bench/pg_cluster.h"
 #include "demo/generator.h"
 #include "records/info.h"
 #include "schema/queries.h"
@@ -27,6 +32,7 @@
 #include "shell/remote_dataset.h"
 #include "shell/signin.h"
 #include "tests/support/client/scripted_dialogs.h"
+#include "tests/support/test_database.h"
 #include "tests/support/test_server.h"
 
 namespace {
@@ -54,11 +60,19 @@ void line(const char* what, double client, double engine) {
               engine > 0 ? client / engine : 0.0);
 }
 
-bool runSize(int persons, QList<double>* saves) {
+bool runSize(int persons, bool postgres, QList<double>* saves) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("bench.db"));
   if (!bench::seed(path, persons)) return false;
-  TestServer server(path);
+  std::optional<testdb::PgDatabase> pg;
+  if (postgres) {
+    pg.emplace();
+    const std::optional<double> copied =
+        bench::copyInto(TestServer::binary(), path, pg->location());
+    if (!copied) return false;
+    std::printf("\nN = %d persons copied into PostgreSQL in %.1f s\n", persons, *copied);
+  }
+  TestServer server(postgres ? pg->location() : path);
   if (!server.running()) return false;
   ScriptedDialogs dialogs;
   createForms(ServerAddress{server.host(), server.port()});
@@ -160,12 +174,16 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
     qputenv("STAFFINFO_SERVER_BIN", STAFFINFO_SERVER_BIN_DEFAULT);
+  QStringList arguments = app.arguments().mid(1);
+  const bool postgres = arguments.removeAll(QStringLiteral("--postgres")) > 0;
   const std::optional<QList<int>> sizes =
-      bench::sizes(app.arguments().mid(1), "bench_client [N ...]");
+      bench::sizes(arguments, "bench_client [--postgres] [N ...]");
   if (!sizes) return 2;
+  std::optional<bench::PgCluster> cluster;
+  if (postgres && !cluster.emplace().running()) return 1;
   QList<double> saves;
   for (int n : *sizes)
-    if (!runSize(n, &saves)) return 1;
+    if (!runSize(n, postgres, &saves)) return 1;
   if (saves.size() > 1)
     std::printf("\nsave at %d persons / save at %d persons: %.2f\n", sizes->back(), sizes->front(),
                 saves.back() / saves.front());

@@ -5,7 +5,6 @@
 //   bench_pg [N ...]   demo persons per size; 1,000, 10,000 and 100,000 when not given
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <latch>
@@ -184,16 +183,9 @@ bool runSize(int persons) {
   const QString file = dir.filePath(QStringLiteral("bench.db"));
   if (!bench::seed(file, persons)) return false;
   testdb::PgDatabase pg;
-  QElapsedTimer timer;
-  timer.start();
-  QProcess copy;
-  copy.start(TestServer::binary(), {"copy", "--from", file, "--to", pg.location()});
-  if (!copy.waitForFinished(600000) || copy.exitCode() != 0) {
-    std::fprintf(stderr, "copy failed: %s\n", copy.readAllStandardError().constData());
-    return false;
-  }
-  std::printf("\nN = %d persons (copied into PostgreSQL in %.1f s)\n", persons,
-              timer.elapsed() / 1000.0);
+  const std::optional<double> copied = bench::copyInto(TestServer::binary(), file, pg.location());
+  if (!copied) return false;
+  std::printf("\nN = %d persons (copied into PostgreSQL in %.1f s)\n", persons, *copied);
 
   TestServer sqlite(file, kServe);
   TestServer postgres(pg.location(), kServe);

@@ -68,7 +68,8 @@ class Baseline {
 // said why on standard error).
 std::optional<double> seed(const QString& path, int persons);
 
-// Bytes the process has allocated and not freed (the C library's heap in use).
+// Bytes the process has allocated and not freed (the C library's heap in use, blocks mapped
+// on their own included).
 qint64 heapBytes();
 
 // The sizes given on the command line, else 1,000, 10,000 and 100,000; nothing (after printing

@@ -1,6 +1,7 @@
 #include "bench/pg_cluster.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <cstdio>
 
@@ -33,6 +34,21 @@ PgCluster::PgCluster()
 
 PgCluster::~PgCluster() {
   if (running()) script(QStringLiteral("stop"), folder_);
+}
+
+std::optional<double> copyInto(const QString& server, const QString& file,
+                               const QString& location) {
+  QElapsedTimer timer;
+  timer.start();
+  QProcess copy;
+  copy.start(server, {QStringLiteral("copy"), QStringLiteral("--from"), file,
+                      QStringLiteral("--to"), location});
+  if (!copy.waitForFinished(-1) || copy.exitStatus() != QProcess::NormalExit ||
+      copy.exitCode() != 0) {
+    std::fprintf(stderr, "copy failed: %s\n", copy.readAllStandardError().constData());
+    return std::nullopt;
+  }
+  return timer.elapsed() / 1000.0;
 }
 
 }  // namespace bench

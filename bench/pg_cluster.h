@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // A throw-away PostgreSQL cluster for one benchmark run (scripts/pg-cluster, fsync on), directly
 // under /tmp so that the cluster's owner (for root, the postgres user) can reach it. While it
@@ -22,5 +23,10 @@ class PgCluster {
   QString folder_;
   QString location_;
 };
+
+// Copies the SQLite file `file` into the PostgreSQL database `location` with the `copy`
+// command of the server program `server`; the seconds it took, or nothing (having said why on
+// standard error).
+std::optional<double> copyInto(const QString& server, const QString& file, const QString& location);
 
 }  // namespace bench

@@ -89,7 +89,8 @@ const QList<DemoAccount>& administrators() {
   return accounts;
 }
 
-Status generate(const QString& location, int persons, quint64 seed) {
+Status generate(const QString& location, int persons, quint64 seed,
+                const std::function<void(int done)>& progress) {
   Result<std::unique_ptr<storage::Loader>> loader = storage::Loader::open(location);
   if (!loader) return Error{loader.error()};
   // Hashing takes a while: one hash serves every person's account.
@@ -97,8 +98,10 @@ Status generate(const QString& location, int persons, quint64 seed) {
   if (!personHash) return Error{personHash.error()};
   Filler filler(**loader, seed);
   if (Status s = filler.administrators(administrators()); !s) return s;
-  for (int i = 0; i < persons; ++i)
+  for (int i = 1; i <= persons; ++i) {
     if (Status s = filler.person(*personHash, administrators()[1].id); !s) return s;
+    if (progress && i % kProgressPersons == 0) progress(i);
+  }
   if (Status s = filler.counters(); !s) return s;
   return (*loader)->commit();
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "storage/result.h"
 
@@ -28,6 +29,9 @@ inline constexpr quint64 kDefaultSeed = 20140901;
 // created when missing) in one transaction. The database must hold no rows yet. The same seed
 // gives the same data; history `id_num`s are numbered per table and the counter row ends at the
 // largest.
-storage::Status generate(const QString& location, int persons, quint64 seed = kDefaultSeed);
+// `progress`, when given, is told the persons made so far every kProgressPersons of them.
+inline constexpr int kProgressPersons = 100000;
+storage::Status generate(const QString& location, int persons, quint64 seed = kDefaultSeed,
+                         const std::function<void(int done)>& progress = {});
 
 }  // namespace demo

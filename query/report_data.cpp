@@ -1,18 +1,16 @@
 #include "query/report_data.h"
 
-#include <QFileInfo>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
 
 #include "query/filter_query.h"
 #include "query/result_export.h"
+#include "query/result_layout.h"
 #include "shell/dataset_model.h"
 #include "shell/dialogs.h"
 #include "shell/remote_dataset.h"
 #include "shell/remote_error.h"
-#include "shell/widgets.h"
 
 Tdata_report::Tdata_report(QWidget* parent) : Form(QStringLiteral("data_report"), parent) {
   setWindowTitle(QStringLiteral("筛选数据表"));
@@ -24,33 +22,12 @@ Tdata_report::Tdata_report(QWidget* parent) : Form(QStringLiteral("data_report")
     if (!error.isEmpty()) Dialogs::current().error(this, error);
   });
 
-  Panel1 = new QFrame(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  DBGrid1 = new QTableView(Panel1);
-  DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-  DBGrid1->setAccessibleName(windowTitle());
-  DBGrid1->setModel(DataSource1);
-  DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  DBGrid1->verticalHeader()->setDefaultSectionSize(22);
-  DBGrid1->horizontalHeader()->setResizeContentsPrecision(200);  // sample, never scan every row
-  auto* grid = new QVBoxLayout(Panel1);
-  grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(DBGrid1);
-
-  Panel2 = new QFrame(this);
-  Panel2->setObjectName(QStringLiteral("Panel2"));
-  BitBtn1 = widgets::button(QStringLiteral("BitBtn1"), QStringLiteral("导出EXCEL"), Panel2);
-  BitBtn2 = widgets::button(QStringLiteral("BitBtn2"), QStringLiteral("退出"), Panel2);
-  auto* buttons = new QHBoxLayout(Panel2);
-  buttons->addStretch();
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Panel1, 1);
-  layout->addWidget(Panel2);
-  resize(900, 600);
+  const ResultControls c = layOutResult(this, DataSource1, {900, 600});
+  Panel1 = c.Panel1;
+  DBGrid1 = c.DBGrid1;
+  Panel2 = c.Panel2;
+  BitBtn1 = c.BitBtn1;
+  BitBtn2 = c.BitBtn2;
 
   onClick(BitBtn1, &Tdata_report::BitBtn1Click);
   onClick(BitBtn2, &Tdata_report::BitBtn2Click);
@@ -69,14 +46,7 @@ void Tdata_report::FormClose() { seach->close(); }
 void Tdata_report::BitBtn1Click() {
   if (!seach->active()) throw RemoteError(QStringLiteral("没有可导出的查询结果"));
   seach->finishLoading();
-  const QString chosen = Dialogs::current().saveFileName(
-      this, QStringLiteral("导出EXCEL"), QStringLiteral("电子表格 (*.xlsx)"), exportFolder_);
-  if (chosen.isEmpty()) return;
-  const std::unique_ptr<Progress> progress =
-      Dialogs::current().progress(this, QStringLiteral("正在导出…"), seach->recordCount());
-  if (!query::exportResult(*seach, query::withWorkbookSuffix(chosen), *progress)) return;
-  exportFolder_ = QFileInfo(chosen).absolutePath();
-  showMessage(this, QStringLiteral("导出成功!"));
+  query::exportFromWindow(this, query::resultRows(*seach), exportFolder_);
 }
 
 void Tdata_report::BitBtn2Click() { close(); }

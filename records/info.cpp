@@ -22,6 +22,8 @@ using records::inLine;
 using records::kYearMonthHint;
 namespace choices = schema::choices;
 
+const QString kHistoryForm = QStringLiteral("change_history");
+
 // The signed-in identity number with its own marital-status handling.
 const QString kSpecialId = QStringLiteral("990000190001010000");
 const QString kSpecialMarital = QStringLiteral("未婚");
@@ -90,15 +92,17 @@ Tinfo_basic::Tinfo_basic(QWidget* parent)
   BitBtn1 = widgets::button(QStringLiteral("BitBtn1"), QStringLiteral("编辑"), this);
   BitBtn2 = widgets::button(QStringLiteral("BitBtn2"), QStringLiteral("保存"), this);
   BitBtn3 = widgets::button(QStringLiteral("BitBtn3"), QStringLiteral("下一页"), this);
+  BitBtn4 = widgets::button(QStringLiteral("BitBtn4"), QStringLiteral("变更记录"), this);
   layOut({{QStringLiteral("info"), QStringLiteral("基本信息")},
           {QStringLiteral("wycd"), QStringLiteral("文化程度")},
           {QStringLiteral("other_info"), QStringLiteral("其他个人信息")}},
-         {BitBtn1, BitBtn2, BitBtn3}, BitBtn1, BitBtn2);
+         {BitBtn1, BitBtn2, BitBtn3, BitBtn4}, BitBtn1, BitBtn2);
   addDateTests(this, dateTests());
 
   onClick(BitBtn1, &P::BitBtn1Click);
   onClick(BitBtn2, &P::BitBtn2Click);
   onClick(BitBtn3, &P::BitBtn3Click);
+  onClick(BitBtn4, &P::BitBtn4Click);
   // The box's text however it changes (typed, chosen, completed inline); text the form sets
   // itself blocks the signal and is not a change.
   connect(edit11, &QComboBox::editTextChanged, this,
@@ -107,6 +111,7 @@ Tinfo_basic::Tinfo_basic(QWidget* parent)
 
 void Tinfo_basic::FormShow() {
   setEditing(false);
+  BitBtn4->setEnabled(forms::find(kHistoryForm) != nullptr);
   const SignIn& state = SignIn::state();
   loadRows(state.currentPersonId);
   if (state.identityNumber == kSpecialId) {
@@ -141,6 +146,12 @@ QString Tinfo_basic::adjustStored(const QString& column, bool found, const QStri
 }
 
 void Tinfo_basic::BitBtn3Click() { forms::show(u"info_other"); }
+
+// The changes to the record of the person the page shows, read afresh.
+void Tinfo_basic::BitBtn4Click() {
+  SignIn::state().currentPersonId = personKey();
+  forms::showAfresh(kHistoryForm);
+}
 
 void Tinfo_basic::Edit12Exit() { testYearMonth(Edit12); }
 

@@ -7,7 +7,8 @@ class QLineEdit;
 class QPushButton;
 
 // 基本信息: the first record page. Shows and writes the current person's rows of `info`,
-// `wycd` and `other_info`; closing it ends the program for an ordinary user (role 2).
+// `wycd` and `other_info`; closing it ends the program for an ordinary user (role 2), who also
+// sees 变更记录: the changes to their own record.
 class Tinfo_basic : public records::RecordPage {
   Q_OBJECT
 
@@ -51,10 +52,12 @@ class Tinfo_basic : public records::RecordPage {
   QPushButton* BitBtn1;  // 编辑
   QPushButton* BitBtn2;  // 保存
   QPushButton* BitBtn3;  // 下一页
+  QPushButton* BitBtn4;  // 变更记录
 
   void BitBtn1Click();
   void BitBtn2Click();
   void BitBtn3Click();
+  void BitBtn4Click();
   void Edit12Exit();
   void Edit30Exit();
   // The user changed the marital status (typing or choosing); never run for loaded text.

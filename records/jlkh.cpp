@@ -32,6 +32,10 @@ using records::GridColumn;
 using records::HistoryGrid;
 using records::historyGrids;
 
+namespace {
+const QString kHistoryForm = QStringLiteral("change_history");
+}
+
 Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   setWindowTitle(QStringLiteral("奖惩考核&社会关系&个人履历&受教育情况&境内业务培训&境外业务培训"));
 
@@ -52,6 +56,7 @@ Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   }
 
   BitBtn4 = widgets::button(QStringLiteral("BitBtn4"), QStringLiteral("审核通过"), content);
+  BitBtn6 = widgets::button(QStringLiteral("BitBtn6"), QStringLiteral("变更记录"), content);
   BitBtn1 = widgets::button(QStringLiteral("BitBtn1"), QStringLiteral("编辑"), content);
   BitBtn2 = widgets::button(QStringLiteral("BitBtn2"), QStringLiteral("保存"), content);
   BitBtn3 = widgets::button(QStringLiteral("BitBtn3"), QStringLiteral("打印"), content);
@@ -60,7 +65,8 @@ Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   BitBtn2->setEnabled(false);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  for (QPushButton* b : {BitBtn4, BitBtn1, BitBtn2, BitBtn3, BitBtn5}) buttons->addWidget(b);
+  for (QPushButton* b : {BitBtn4, BitBtn6, BitBtn1, BitBtn2, BitBtn3, BitBtn5})
+    buttons->addWidget(b);
   buttons->addStretch();
   column->addLayout(buttons);
 
@@ -81,6 +87,7 @@ Tkhjl::Tkhjl(QWidget* parent) : Form(QStringLiteral("khjl"), parent) {
   onClick(BitBtn3, &Tkhjl::BitBtn3Click);
   onClick(BitBtn4, &Tkhjl::BitBtn4Click);
   onClick(BitBtn5, &Tkhjl::BitBtn5Click);
+  onClick(BitBtn6, &Tkhjl::BitBtn6Click);
 }
 
 void Tkhjl::build(int index) {
@@ -150,6 +157,8 @@ void Tkhjl::reload() {
 
 void Tkhjl::FormShow() {
   setEditing(false);
+  // The change history form is built by program start after this one.
+  BitBtn6->setEnabled(forms::find(kHistoryForm) != nullptr);
   personId_ = schema::trim(SignIn::state().currentPersonId);
   personLine->setText(QStringLiteral("身份证号：%1").arg(personId_));
   reload();
@@ -261,3 +270,9 @@ void Tkhjl::BitBtn4Click() {
 void Tkhjl::BitBtn3Click() { forms::printPreview(u"report_basic", personId_); }
 
 void Tkhjl::BitBtn5Click() { forms::show(u"info_other"); }
+
+// The changes to the record of the person the page shows, read afresh.
+void Tkhjl::BitBtn6Click() {
+  SignIn::state().currentPersonId = personId_;
+  forms::showAfresh(kHistoryForm);
+}

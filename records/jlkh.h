@@ -16,7 +16,8 @@ class RemoteDataset;
 // grids, each with a navigator bar. 编辑 reloads and unlocks the grids; 保存 tests every
 // year-month cell of all six grids and only then writes the tables back by position, in one
 // all-or-nothing apply checked against the rows as loaded; 审核通过 marks the person reviewed;
-// 打印 opens the preview of the current person's printed record.
+// 变更记录 lists the changes to the person's record; 打印 opens the preview of the current
+// person's printed record. Only administrators see 审核通过 and 变更记录.
 // The page keeps the person it loaded until it is shown again.
 class Tkhjl : public Form {
   Q_OBJECT
@@ -27,6 +28,7 @@ class Tkhjl : public Form {
   QScrollArea* ScrollBox1;
   QLabel* personLine;    // whose records the page shows
   QPushButton* BitBtn4;  // 审核通过
+  QPushButton* BitBtn6;  // 变更记录
   QPushButton* BitBtn1;  // 编辑
   QPushButton* BitBtn2;  // 保存
   QPushButton* BitBtn3;  // 打印
@@ -45,6 +47,7 @@ class Tkhjl : public Form {
   void BitBtn3Click();
   void BitBtn4Click();
   void BitBtn5Click();
+  void BitBtn6Click();
 
  protected:
   void FormShow() override;

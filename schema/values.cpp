@@ -10,6 +10,12 @@ QString trim(QStringView text) {
   return text.mid(begin, end - begin).toString();
 }
 
+QByteArrayView trimUtf8(QByteArrayView text) {
+  while (!text.isEmpty() && quint8(text.front()) <= 32) text = text.sliced(1);
+  while (!text.isEmpty() && quint8(text.back()) <= 32) text.chop(1);
+  return text;
+}
+
 int gbkLength(QStringView text) {
   int bytes = 0;
   for (qsizetype i = 0; i < text.size(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -8,6 +9,8 @@ namespace schema {
 
 // Removes every character up to code 32 (spaces, tabs, control characters) at both ends.
 QString trim(QStringView text);
+// The same on UTF-8 bytes (those characters are single bytes in it), without making a string.
+QByteArrayView trimUtf8(QByteArrayView text);
 
 // Length of the text in bytes of its GBK encoding: a character below 128 counts 1, any other
 // character 2 (GBK has no longer sequences).

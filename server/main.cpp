@@ -59,7 +59,10 @@ int upgrade(storage::Storage& store, const Command& command) {
 }
 
 int copy(const QString& from, const QString& to) {
-  const Result<QStringList> counts = storage::copyDatabase(from, to);
+  const Result<QStringList> counts =
+      storage::copyDatabase(from, to, [](const QString& table, qint64 done, qint64 total) {
+        logLine(QStringLiteral("copying %1: %2 of %3 rows").arg(table).arg(done).arg(total));
+      });
   if (!counts) return fail(counts.error());
   logLine(QStringLiteral("copied %1 to %2: %3")
               .arg(storage::describeLocation(from), storage::describeLocation(to),
@@ -109,7 +112,12 @@ int main(int argc, char** argv) {
       return addAccountFromInput(**store, *command);
     case Command::Kind::SeedDemo: {
       store->reset();
-      if (Status s = demo::generate(command->database, command->persons); !s)
+      const auto progress = [&](int done) {
+        logLine(QStringLiteral("%1 of %2 demo persons made").arg(done).arg(command->persons));
+      };
+      if (Status s =
+              demo::generate(command->database, command->persons, demo::kDefaultSeed, progress);
+          !s)
         return fail(s.error());
       logLine(QStringLiteral("%1 demo persons written to %2")
                   .arg(command->persons)

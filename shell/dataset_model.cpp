@@ -64,7 +64,25 @@ int DatasetModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : int(columns_.size());
 }
 
+void DatasetModel::setRowMark(std::function<bool(int row)> marked, const QColor& background,
+                              const QString& toolTip) {
+  marked_ = std::move(marked);
+  markBackground_ = background;
+  markToolTip_ = toolTip;
+  marksChanged();
+}
+
+void DatasetModel::marksChanged() {
+  if (rowCount() > 0 && columnCount() > 0)
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                     {Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
 QVariant DatasetModel::data(const QModelIndex& index, int role) const {
+  if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
+    if (!marked_ || !marked_(index.row())) return {};
+    return role == Qt::BackgroundRole ? QVariant(markBackground_) : QVariant(markToolTip_);
+  }
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   return dataset_.value(index.row(), datasetColumn(index.column())).toString();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QStringList>
+#include <functional>
 
 class RemoteDataset;
 
@@ -23,6 +25,11 @@ class DatasetModel : public QAbstractTableModel {
   // The dataset column shown in a model column.
   int datasetColumn(int modelColumn) const;
   int modelColumn(const QString& name) const;
+  // Rows for which `marked` holds are painted on `background` and carry `toolTip`; after what
+  // `marked` says has changed, marksChanged() repaints them.
+  void setRowMark(std::function<bool(int row)> marked, const QColor& background,
+                  const QString& toolTip);
+  void marksChanged();
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -38,4 +45,7 @@ class DatasetModel : public QAbstractTableModel {
   QStringList wanted_;
   QList<int> columns_;  // dataset column of each model column
   bool editable_ = false;
+  std::function<bool(int row)> marked_;
+  QColor markBackground_;
+  QString markToolTip_;
 };

@@ -1,6 +1,7 @@
 #include "shell/forms.h"
 
 #include "shell/form.h"
+#include "shell/signin.h"
 
 namespace forms {
 
@@ -31,6 +32,18 @@ void hide(QStringView name) {
 
 void close(QStringView name) {
   if (Form* form = find(name)) form->close();
+}
+
+void showAfresh(QStringView name) {
+  Form* form = find(name);
+  if (!form) return;
+  if (form->isVisible()) form->close();
+  form->show();
+}
+
+void openPerson(const QString& personId) {
+  SignIn::state().currentPersonId = personId;
+  show(u"info_basic");
 }
 
 void printPreview(QStringView name, const QString& personId) {

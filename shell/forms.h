@@ -19,6 +19,12 @@ const QList<Form*>& all();
 void show(QStringView name);
 void hide(QStringView name);
 void close(QStringView name);
+// Closes the named form when it is visible and shows it again, so its show step runs for the
+// current state (another current person); does nothing for an unknown name.
+void showAfresh(QStringView name);
+// Makes `personId` the current person and shows the first record page, as a double-click on a
+// list of persons does.
+void openPerson(const QString& personId);
 // Opens the named form's print preview of a person (Form::printPreview); does nothing for an
 // unknown name.
 void printPreview(QStringView name, const QString& personId);

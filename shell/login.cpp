@@ -19,6 +19,18 @@ namespace {
 // The identity number that gets its own message for a wrong password.
 const QString kSpecialId = QStringLiteral("990000190001010000");
 
+// Buttons of the record pages that only administrators see, or only an ordinary user.
+struct RoleButton {
+  const char16_t* form;
+  const char* button;
+  bool ordinaryUser;  // seen by role 2 only; else by administrators only
+};
+constexpr RoleButton kRoleButtons[] = {
+    {u"khjl", "BitBtn4", false},       // 审核通过
+    {u"khjl", "BitBtn6", false},       // 变更记录 of the person shown
+    {u"info_basic", "BitBtn4", true},  // 变更记录 of one's own record
+};
+
 }  // namespace
 
 Tuser_login::Tuser_login(QWidget* parent) : Form(QStringLiteral("user_login"), parent) {
@@ -83,9 +95,11 @@ void Tuser_login::Button1Click() {
 }
 
 void Tuser_login::openWindowOf(int role) {
+  for (const RoleButton& b : kRoleButtons)
+    if (Form* form = forms::find(b.form))
+      if (auto* button = form->findChild<QWidget*>(QString::fromLatin1(b.button)))
+        button->setVisible(b.ordinaryUser == (role == 2));
   if (role == 2) {
-    if (Form* records = forms::find(u"khjl"))
-      if (auto* approve = records->findChild<QWidget*>(QStringLiteral("BitBtn4"))) approve->hide();
     SignIn::state().currentPersonId = SignIn::state().identityNumber;
     forms::show(u"info_basic");
     return;

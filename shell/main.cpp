@@ -43,6 +43,8 @@ Tmain_manage::Tmain_manage(const ServerAddress& server, QWidget* parent)
   DBGrid1 = new QTableView(Panel2);
   DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
   DBGrid1->setModel(model_);
+  model_->setRowMark([this](int row) { return markedChanged(row); }, QColor(255, 224, 178),
+                     QStringLiteral("上次审核后有变更"));
   DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -103,12 +105,14 @@ void Tmain_manage::buildMenu() {
   N7 = item(N6, "N7", "筛选");
   N8 = item(N6, "N8", "查询");
   N9 = item(N6, "N9", "删除");  // has no action
+  N10 = item(N6, "N10", "完整性检查");
   opens(N2, QStringLiteral("single_add"));
   opens(N3, QStringLiteral("more_add"));
   opens(N4, QStringLiteral("delete_single"));
   opens(N5, QStringLiteral("adjust_info"));
   opens(N7, QStringLiteral("select"));
   opens(N8, QStringLiteral("search"));
+  opens(N10, QStringLiteral("data_check"));
 }
 
 void Tmain_manage::opens(QObject* trigger, const QString& formName) {
@@ -131,6 +135,7 @@ void Tmain_manage::enableBuiltTargets() {
 void Tmain_manage::FormShow() {
   enableBuiltTargets();
   search->close();
+  readChangeMarks();
   search->setCommandText(schema::queries::kPersonList);
   // The first rows are painted while the rest of a long list is still on its way.
   search->openInBatches();
@@ -143,6 +148,7 @@ void Tmain_manage::followPersons(const std::optional<QString>& id) {
   if (!id) {
     // Many persons changed (an import): the whole list again, its first rows at once.
     search->close();
+    readChangeMarks();
     search->openInBatches();
     return;
   }
@@ -166,6 +172,28 @@ void Tmain_manage::followPersons(const std::optional<QString>& id) {
     search->discardRows(first, count);
     search->insertRows(first, lines);
   }
+  readChangeMarks(id);
+}
+
+void Tmain_manage::readChangeMarks(const std::optional<QString>& id) {
+  if (!id) changedSinceReview_.clear();
+  if (!SignIn::state().isAdministrator()) return;
+  RemoteDataset marks(search->provider(), SocketConnection1);
+  if (id) {
+    marks.setCommandText(schema::queries::kPersonChangedSinceReview, {*id});
+    changedSinceReview_.remove(*id);
+  } else {
+    marks.setCommandText(schema::queries::kChangedSinceReview);
+  }
+  marks.open();
+  for (int row = 0; row < marks.recordCount(); ++row)
+    changedSinceReview_.insert(schema::trim(marks.value(row, 0).toString()));
+  model_->marksChanged();
+}
+
+bool Tmain_manage::markedChanged(int row) const {
+  return !changedSinceReview_.isEmpty() &&
+         changedSinceReview_.contains(schema::trim(search->value(row, 0).toString()));
 }
 
 int Tmain_manage::insertionPoint(const QString& id) const {
@@ -182,8 +210,7 @@ int Tmain_manage::insertionPoint(const QString& id) const {
 
 void Tmain_manage::DBGrid1DblClick() {
   const QVariant first = search->active() ? search->value(search->recNo(), 0) : QVariant();
-  SignIn::state().currentPersonId = schema::trim(first.toString());
-  forms::show(u"info_basic");
+  forms::openPerson(schema::trim(first.toString()));
 }
 
 void Tmain_manage::Timer1Timer() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSet>
+
 #include "shell/connection.h"
 #include "shell/form.h"
 
@@ -13,8 +15,9 @@ class QTableView;
 class QTimer;
 class RemoteDataset;
 
-// The administrators' window: the list of every person with an account, a clock with the row
-// count, and the menus of every tool. Creating it opens the connection to the server.
+// The administrators' window: the list of every person with an account (those whose record
+// changed after their last review marked), a clock with the row count, and the menus of every
+// tool. Creating it opens the connection to the server.
 class Tmain_manage : public Form {
   Q_OBJECT
 
@@ -35,7 +38,7 @@ class Tmain_manage : public Form {
   QMenu* N1;
   QAction *N2, *N3, *N4, *N5;
   QMenu* N6;
-  QAction *N7, *N8, *N9;
+  QAction *N7, *N8, *N9, *N10;
 
   // Set by the show step, never cleared: the status text is written only once it is set.
   bool gridReady() const { return gridReady_; }
@@ -60,8 +63,14 @@ class Tmain_manage : public Form {
   void enableBuiltTargets();
   // Where a person belongs in a list in identity-number order (a binary search).
   int insertionPoint(const QString& id) const;
+  // Reads which persons changed after their last review (administrators only: nobody else may
+  // read it), read before the list so a list arriving in batches is not held up; with `id`,
+  // only whether that person did.
+  void readChangeMarks(const std::optional<QString>& id = std::nullopt);
+  bool markedChanged(int row) const;
 
   DatasetModel* model_;
+  QSet<QString> changedSinceReview_;  // trimmed identity numbers
   QList<std::pair<QObject*, QString>> targets_;
   bool gridReady_ = false;
 };

@@ -221,24 +221,12 @@ QVariant RemoteDataset::value(int row, int column) const {
   return valueOf(rows_[size_t(row)], column);
 }
 
-namespace {
-
-// Characters up to 32 are single bytes in UTF-8: trimming the bytes trims the text.
-QByteArrayView trimmedBytes(QByteArrayView b) {
-  while (!b.isEmpty() && quint8(b.front()) <= 32) b = b.sliced(1);
-  while (!b.isEmpty() && quint8(b.back()) <= 32) b.chop(1);
-  return b;
-}
-
-}  // namespace
-
-QByteArrayView RemoteDataset::trimmedUtf8(int row, int column, QByteArray* scratch) const {
+QByteArrayView RemoteDataset::utf8(int row, int column, QByteArray& scratch) const {
   const Row& r = rows_.at(size_t(row));
   if (!r.edits && r.stored >= 0)
-    if (std::optional<QByteArrayView> bytes = data_.values.utf8(r.stored, column))
-      return trimmedBytes(*bytes);
-  *scratch = schema::trim(valueOf(r, column).toString()).toUtf8();
-  return *scratch;
+    if (std::optional<QByteArrayView> bytes = data_.values.utf8(r.stored, column)) return *bytes;
+  scratch = valueOf(r, column).toString().toUtf8();
+  return scratch;
 }
 
 int RemoteDataset::locate(int column, const QString& text, int from) const {
@@ -251,7 +239,7 @@ int RemoteDataset::locate(int column, const QString& text, int from) const {
       continue;
     }
     std::optional<QByteArrayView> bytes = data_.values.utf8(row.stored, column);
-    if (bytes && trimmedBytes(*bytes) == QByteArrayView(wanted)) return i;
+    if (bytes && schema::trimUtf8(*bytes) == QByteArrayView(wanted)) return i;
   }
   return -1;
 }

@@ -74,10 +74,10 @@ class RemoteDataset : public QObject {
   // The same, as text: null reads as the empty text.
   QString fieldText(QStringView name) const;
   QVariant value(int row, int column) const;
-  // The value as trimmed UTF-8 text, null as the empty text: for a row as read, a view of the
-  // stored bytes, so that a long result is written out without a string per value; else the
-  // text is made in `scratch`, which the view then shows.
-  QByteArrayView trimmedUtf8(int row, int column, QByteArray* scratch) const;
+  // The value as UTF-8 text, null as the empty text: for a row as read, a view of the stored
+  // bytes, so that a long result is written out without a string per value; else the text is
+  // made in `scratch`, which the view then shows.
+  QByteArrayView utf8(int row, int column, QByteArray& scratch) const;
   // The first row from `from` on whose value in `column`, trimmed, is `text`; -1 when none. It
   // compares the stored bytes, so a search of a long list makes no strings.
   int locate(int column, const QString& text, int from = 0) const;

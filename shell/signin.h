@@ -12,6 +12,7 @@ struct SignIn {
   QString currentPersonId;  // the person the record pages work on
 
   bool isOrdinaryUser() const { return role == 2; }
+  bool isAdministrator() const { return role == 0 || role == 1; }
 
   static SignIn& state();
 };

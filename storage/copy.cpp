@@ -25,7 +25,8 @@ Status requireEmpty(CopyEnd& target) {
   return ok();
 }
 
-Result<QStringList> copyDatabase(const QString& from, const QString& to) {
+Result<QStringList> copyDatabase(const QString& from, const QString& to,
+                                 const CopyProgress& progress) {
   Result<std::unique_ptr<CopyEnd>> source = openCopyEnd(from, false);
   if (!source) return Error{source.error()};
   Result<std::unique_ptr<CopyEnd>> target = openCopyEnd(to, true);
@@ -53,11 +54,19 @@ Result<QStringList> copyDatabase(const QString& from, const QString& to) {
 
   for (const schema::Table* t : tables) {
     if (Status s = (*target)->startTable(*t); !s) return Error{s.error()};
-    if (Status s =
-            (*source)->read(*t, [&](const QVariantList& row) { return (*target)->write(row); });
+    const qint64 total = counts.value(t->name);
+    qint64 done = 0;
+    if (Status s = (*source)->read(*t,
+                                   [&](const QVariantList& row) {
+                                     if (progress && ++done % kProgressRows == 0)
+                                       progress(t->name, done, total);
+                                     return (*target)->write(row);
+                                   });
         !s)
       return Error{s.error()};
     if (Status s = (*target)->endTable(); !s) return Error{s.error()};
+    if (progress && done > kProgressRows && done % kProgressRows != 0)
+      progress(t->name, done, total);
     Result<qint64> next = (*source)->nextIdentity(*t);
     if (!next) return Error{next.error()};
     if (Status s = (*target)->continueIdentities(*t, *next); !s) return Error{s.error()};

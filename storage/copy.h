@@ -51,9 +51,15 @@ QList<const schema::Table*> tablesOf(int version);
 // Refuses a target that holds rows (the counter row aside); call it after beginWrite().
 Status requireEmpty(CopyEnd& target);
 
+// Told the rows of `table` copied so far out of `total`: every kProgressRows rows, and at the
+// end of a table that had more.
+using CopyProgress = std::function<void(const QString& table, qint64 done, qint64 total)>;
+inline constexpr qint64 kProgressRows = 100000;
+
 // Copies every table of `from` into `to`, which must hold no rows yet (its counter row aside),
 // in one transaction of the target that commits only when every table holds as many rows as the
 // source's. Returns a line per table with its row count.
-Result<QStringList> copyDatabase(const QString& from, const QString& to);
+Result<QStringList> copyDatabase(const QString& from, const QString& to,
+                                 const CopyProgress& progress = {});
 
 }  // namespace storage

@@ -108,7 +108,25 @@ class PgCopyEnd final : public CopyEnd {
     return ok();
   }
 
-  Status beginWrite() override { return db_->exec(QStringLiteral("BEGIN")); }
+  // The indexes that back no constraint are dropped inside the transaction and made again
+  // before it commits: built once from the whole table, not grown row by row.
+  Status beginWrite() override {
+    if (Status s = db_->exec(QStringLiteral("BEGIN")); !s) return s;
+    Result<Rows> indexes = db_->run(QStringLiteral(
+        "SELECT quote_ident(i.relname), pg_get_indexdef(i.oid) FROM pg_index x"
+        " JOIN pg_class i ON i.oid = x.indexrelid JOIN pg_class t ON t.oid = x.indrelid"
+        " WHERE t.relnamespace = current_schema()::regnamespace"
+        " AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conindid = x.indexrelid)"));
+    if (!indexes) return Error{indexes.error()};
+    for (int r = 0; r < PQntuples(indexes->get()); ++r) {
+      if (Status s = db_->exec(
+              QStringLiteral("DROP INDEX %1").arg(value(indexes->get(), r, 0).toString()));
+          !s)
+        return s;
+      indexesToMake_ << value(indexes->get(), r, 1).toString();
+    }
+    return ok();
+  }
 
   Status startTable(const schema::Table& table) override {
     if (table.kind == schema::TableKind::Counter)
@@ -123,19 +141,18 @@ class PgCopyEnd final : public CopyEnd {
     return ok();
   }
 
+  // Rows go to the server a batch of about kBatchBytes at a time, not a call per row.
   Status write(const QVariantList& row) override {
-    QByteArray line;
     for (qsizetype i = 0; i < row.size(); ++i) {
-      if (i) line += '\t';
-      appendField(line, row[i]);
+      if (i) batch_ += '\t';
+      appendField(batch_, row[i]);
     }
-    line += '\n';
-    if (PQputCopyData(db_->get(), line.constData(), int(line.size())) != 1)
-      return Error{db_->failure()};
-    return ok();
+    batch_ += '\n';
+    return batch_.size() >= kBatchBytes ? sendBatch() : ok();
   }
 
   Status endTable() override {
+    if (Status s = sendBatch(); !s) return s;
     if (PQputCopyEnd(db_->get(), nullptr) != 1) return Error{db_->failure()};
     Status result = ok();
     while (PGresult* raw = PQgetResult(db_->get())) {
@@ -158,12 +175,23 @@ class PgCopyEnd final : public CopyEnd {
           !s)
         return s;
     }
+    for (const QString& index : std::as_const(indexesToMake_))
+      if (Status s = db_->exec(index); !s) return s;
     if (Status s = db_->exec(QStringLiteral("COMMIT")); !s) return s;
     // Statistics at once, so the first reads of the copy are planned on its real sizes.
     return db_->exec(QStringLiteral("ANALYZE"));
   }
 
  private:
+  static constexpr qsizetype kBatchBytes = 1 << 20;
+
+  Status sendBatch() {
+    if (batch_.isEmpty()) return ok();
+    const int sent = PQputCopyData(db_->get(), batch_.constData(), int(batch_.size()));
+    batch_.resize(0);  // keeps its capacity for the next batch
+    return sent == 1 ? ok() : Status(Error{db_->failure()});
+  }
+
   // The identity sequence of `table`, as a name fit for SQL text (it comes from the catalog).
   Result<QString> sequenceOf(const QString& table) {
     Result<Rows> name = db_->run(QStringLiteral("SELECT pg_get_serial_sequence($1, 'rid')"),
@@ -173,6 +201,8 @@ class PgCopyEnd final : public CopyEnd {
   }
 
   std::unique_ptr<Connection> db_;
+  QByteArray batch_;
+  QStringList indexesToMake_;
   QStringList tables_;
   QHash<QString, qint64> next_;
 };

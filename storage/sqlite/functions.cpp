@@ -1,6 +1,7 @@
 #include "storage/sqlite/functions.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 #include <cstring>
@@ -140,16 +141,31 @@ void resultText(sqlite3_context* context, const QString& text) {
   sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
+// Today's date for the quality functions, taken again each second: QDate::currentDate() converts
+// the clock to local time (microseconds, many times the rest of a call), and a list calls them
+// for every value of a column.
+QDate today() {
+  thread_local QDate date;
+  thread_local qint64 second = -1;
+  const qint64 now = QDateTime::currentSecsSinceEpoch();
+  if (now != second) {
+    date = QDate::currentDate();
+    second = now;
+  }
+  return date;
+}
+
 // id_problem(X): what is wrong with the identity number X (schema::identityProblem), or null.
 void idProblem(sqlite3_context* context, int, sqlite3_value** argv) {
-  const QString problem = schema::identityProblem(qtextOf(argv[0]));
+  const QString problem = schema::identityProblem(qtextOf(argv[0]), today());
   if (problem.isEmpty()) return sqlite3_result_null(context);
   resultText(context, problem);
 }
 
 // year_month_state(X): ok, empty, invalid or future (schema::yearMonthState).
 void yearMonthState(sqlite3_context* context, int, sqlite3_value** argv) {
-  resultText(context, schema::yearMonthStateName(schema::yearMonthState(qtextOf(argv[0]))));
+  resultText(context,
+             schema::yearMonthStateName(schema::yearMonthState(qtextOf(argv[0]), today())));
 }
 
 // Functions of today's date are not deterministic.

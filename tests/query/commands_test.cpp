@@ -1,20 +1,17 @@
-// `staffinfo export` and `staffinfo import` as an administrator's script runs them: the real
+// `staffinfo export`, `import` and `history` as an administrator's script runs them: the real
 // client program against a real server, the password on standard input.
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "query/spreadsheet.h"
+#include "tests/support/client_command.h"
 #include "tests/support/test_server.h"
 
 namespace {
 
 const QString kAdmin = QStringLiteral("110101199001011234");
 
-struct Run {
-  int status = -1;
-  QString out, err;
-};
+using client_command::Run;
 
 }  // namespace
 
@@ -99,6 +96,51 @@ class CommandsTest : public QObject {
              QVariant("甲"));
   }
 
+  void historyListsThePersonsChangesSinceTheDay() {
+    const QString person = QStringLiteral("220101199001011115");
+    const QString insert = QStringLiteral(
+        "insert into change_log(changed_at, changed_by, id, table_name, row_number, column_name,"
+        " old_value, new_value, kind) values (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const QList<QVariantList> log = {
+        {"2024-02-29 23:59:59", kAdmin, person, "info", {}, "mz", "无", "汉族", "修改"},
+        {"2024-03-01 08:00:00", kAdmin, person, "grll", 7, "start_sj", {}, "199009", "新增"},
+        {"2024-03-02 09:00:00", kAdmin, kAdmin, "info", {}, "name", "甲", "乙", "修改"},
+        {"2024-03-03 10:00:00",
+         person,
+         person,
+         "user_name",
+         {},
+         "password",
+         {},
+         "密码已修改",
+         "修改"}};
+    for (const QVariantList& change : log) server_.sql(insert, change);
+    const QString out = dir_.filePath(QStringLiteral("history.xlsx"));
+    const Run run = staffinfo(
+        {"history", "--user", kAdmin, "--person", person, "--since", "2024-03-01", "--out", out});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(
+        spreadsheet::readFirstSheet(out),
+        (QList<QStringList>{
+            {"序号", "身份证号", "时间", "修改人", "表", "项目", "原值", "新值"},
+            {"1", person, "2024-03-03 10:00:00", person, "账户", "密码", "", "密码已修改"},
+            {"2", person, "2024-03-01 08:00:00", kAdmin, "个人履历", "起始时间", "", "199009"}}));
+  }
+
+  void historyAndCheckRefuseBadOptions_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no such day") << QStringList{"history", "--since", "2024-02-30", "--out", "x"};
+    QTest::newRow("day as digits") << QStringList{"history", "--since", "20240301", "--out", "x"};
+    QTest::newRow("check: no file") << QStringList{"check"};
+  }
+
+  void historyAndCheckRefuseBadOptions() {
+    QFETCH(QStringList, arguments);
+    const Run run = staffinfo(arguments + QStringList{"--user", kAdmin});
+    QCOMPARE(run.status, 2);
+    QVERIFY(!run.err.isEmpty());
+  }
+
   void wrongPasswordFails() {
     const Run run = staffinfo({"import", "--user", kAdmin, "--dry-run", "x.csv"}, "wrong");
     QCOMPARE(run.status, 1);
@@ -107,18 +149,7 @@ class CommandsTest : public QObject {
 
  private:
   Run staffinfo(const QStringList& arguments, const QString& password = "secret") {
-    QProcess process;
-    process.start(
-        qEnvironmentVariable("STAFFINFO_BIN"),
-        arguments + QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(server_.port())});
-    process.write((password + u'\n').toUtf8());
-    process.closeWriteChannel();
-    Run run;
-    if (!process.waitForFinished(120000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return client_command::run(server_, arguments, password);
   }
 
   TestServer server_;

@@ -44,6 +44,18 @@ QList<QVariantList> rowsOf(const QString& location, const schema::Table& table) 
       QStringLiteral("select %1 from \"%2\" order by rid").arg(columns.join(u','), table.name));
 }
 
+// The names of the indexes of the database at `location`.
+QStringList indexesOf(const QString& location, bool postgres) {
+  QStringList names;
+  for (const QVariantList& row :
+       testdb::sql(location, postgres ? QStringLiteral("select indexname from pg_indexes where "
+                                                       "schemaname = current_schema()")
+                                      : QStringLiteral("select name from sqlite_master where "
+                                                       "type = 'index' and sql is not null")))
+    names << row.value(0).toString();
+  return names;
+}
+
 }  // namespace
 
 class ServerCopyTest : public QObject {
@@ -98,6 +110,12 @@ void ServerCopyTest::initTestCase() {
            qPrintable(there.output));
   const Run back = copy(pg_.location(), back_);
   QVERIFY2(back.exitCode == 0, qPrintable(back.output));
+  // A copy loads its tables without their indexes and makes every one again.
+  const QStringList indexes = indexesOf(source_, false);
+  QVERIFY(!indexes.isEmpty());
+  QCOMPARE(indexesOf(back_, false), indexes);
+  for (const QString& index : indexes)
+    QVERIFY2(indexesOf(pg_.location(), true).contains(index), qPrintable(index));
 }
 
 void ServerCopyTest::everyRowCopiedBothWays_data() {
