@@ -170,6 +170,11 @@ void Connection::finished(const Outcome& outcome) {
   lastActive_ = nowMs();
   context_.places->touch(id_);
   if (peerGone_) {
+    // Whole requests that came before the peer hung up (a bye, say) are still served.
+    if (!outcome.goodbye && !outcome.close && !outcome.lost) {
+      readInput();
+      if (busy_) return;
+    }
     end(outcome.goodbye ? QStringLiteral("goodbye") : QStringLiteral("closed by peer"));
     return;
   }
