@@ -24,10 +24,14 @@ namespace storage {
 //   std::optional<qint64> integer(int column)   the value, when the engine holds an integer
 //   QByteArrayView text(int column)   any other value as UTF-8 text, valid until the next call
 //   QVariant value(int column)        the value, for comparing rows
+//
+// `streamed`, when given, counts the rows written; with `begun` the rows follow those already
+// written into `out` (a read in several steps).
 template <typename Cursor>
 Status streamRows(Cursor& cursor, const QList<int>& shown, const QStringList& names, bool rids,
-                  RowSink& out, int distinctKey = -1) {
-  out.begin(names, rids);
+                  RowSink& out, int distinctKey = -1, qint64* streamed = nullptr,
+                  bool begun = false) {
+  if (!begun) out.begin(names, rids);
   QList<QVariantList> nullKeyed;
   Status failure = ok();
   while (cursor.next(&failure)) {
@@ -47,6 +51,7 @@ Status streamRows(Cursor& cursor, const QList<int>& shown, const QStringList& na
         out.text(cursor.text(column));
     }
     if (Status s = out.endRow(); !s) return s;
+    if (streamed) ++*streamed;
   }
   return failure;
 }

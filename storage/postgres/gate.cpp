@@ -81,6 +81,18 @@ Status readWords(const QString& text) {
   return ok();
 }
 
+// False when two runs of the text in one snapshot may give different rows: a random value, a
+// row limit or sample in a subquery, a window or an aggregate whose order the text leaves open.
+bool sameInEveryRun(const QString& text) {
+  static const QSet<QString> words = {"limit", "offset", "fetch", "tablesample", "over"};
+  static const QSet<QString> functions = {"random", "string_agg", "array_agg"};
+  for (const Token& t : sqltext::tokens(text))
+    if (t.kind == Token::Kind::Word && words.contains(t.word)) return false;
+  for (const QString& name : sqltext::calledFunctions(text))
+    if (functions.contains(name)) return false;
+  return true;
+}
+
 // The text up to its first semicolon: what follows holds only semicolons and comments.
 QString oneStatement(const QString& text) {
   for (const Token& t : sqltext::tokens(text))
@@ -238,9 +250,24 @@ Result<Select> Gate::checkNew(Connection& reader, const QString& text) {
   if (!sqltext::ordersRows(select.sql)) {
     QStringList all;
     for (int c = 1; c <= (select.rids ? 1 : count); ++c) all << QString::number(c);
-    const QString ordered = QStringLiteral("SELECT * FROM (%1) AS staffinfo_rows ORDER BY %2")
-                                .arg(select.sql, all.join(u','));
-    if (reader.prepared(ordered, select.marks)) select.sql = ordered;
+    const QString order = QStringLiteral("ORDER BY ") + all.join(u',');
+    // The order at the text's own level where it allows one (PostgreSQL then plans a DISTINCT
+    // and the order together, with a plan that starts at once for the first rows), else around
+    // it. The line break ends a trailing comment.
+    const QString sameLevel = select.sql + u'\n' + order;
+    if (reader.prepared(sameLevel, select.marks)) {
+      // Distinct rows ordered by every column follow one order: no two of them tie.
+      const bool totalOrder = !select.rids && sqltext::selectsDistinct(select.sql);
+      if (totalOrder && sameInEveryRun(text)) {
+        select.firstRows = sameLevel + QStringLiteral(" LIMIT %1").arg(Select::kFirstRows);
+        select.restRows = sameLevel + QStringLiteral(" OFFSET %1").arg(Select::kFirstRows);
+      }
+      select.sql = sameLevel;
+    } else {
+      const QString around =
+          QStringLiteral("SELECT * FROM (%1) AS staffinfo_rows ").arg(select.sql);
+      if (reader.prepared(around + order, select.marks)) select.sql = around + order;
+    }
   }
   return select;
 }

@@ -22,6 +22,11 @@ struct Select {
   int distinctKey = -1;
   const schema::Table* table = nullptr;   // the table written back to, when `rids`
   QHash<QString, QString> storedColumns;  // packet name → plain column of `table`
+  // A text read in two steps (see PgStorage::select): `sql` under a LIMIT of kFirstRows, then
+  // under an OFFSET of as many. Empty when the text is read in one.
+  QString firstRows;
+  QString restRows;
+  static constexpr int kFirstRows = 1000;
 };
 
 // The select gate of one database, shared by the process. A text must be one SELECT (or WITH …
@@ -29,8 +34,9 @@ struct Select {
 // it runs on a reader connection (read-only, as the select-only role, `user_name` seen
 // without passwords). Rows get identities on the same terms as on SQLite, and a text without
 // an ORDER BY of its own comes back in a fixed order: by row identity when it has them, else
-// by every column. Column names are those the text gives, as SQLite names them: the alias as
-// written, a plain column's stored name, else the expression's text.
+// by every column. Where that order is total and the text's rows are the same in every run,
+// it is read in two steps. Column names are those the text gives, as SQLite names them: the alias
+// as written, a plain column's stored name, else the expression's text.
 class Gate {
  public:
   static Gate& of(const QString& location);

@@ -63,13 +63,37 @@ class Cursor {
 // to the pool, which cancels it.
 Status stream(Connection& db, const QByteArray& statement, const Params& params,
               const QList<int>& shown, const QStringList& names, bool rids, RowSink& out,
-              int distinctKey = -1) {
+              int distinctKey = -1, qint64* streamed = nullptr, bool begun = false) {
   if (!PQsendQueryPrepared(db.get(), statement.constData(), params.size(), params.values(), nullptr,
                            nullptr, 0))
     return Error{db.failure()};
   PQsetSingleRowMode(db.get());
   Cursor cursor(db);
-  return streamRows(cursor, shown, names, rids, out, distinctKey);
+  return streamRows(cursor, shown, names, rids, out, distinctKey, streamed, begun);
+}
+
+// Reads a text in two steps in one snapshot: its first rows under a LIMIT, for which
+// PostgreSQL picks a plan that starts at once (the main list at a million persons: a merge join
+// of the two id indexes, its first rows in a tenth of the time), then the rest under an OFFSET
+// with the plan that is fastest in all. The order is total, so the rest starts right after
+// the first rows.
+Status streamInSteps(Connection& db, const pg::Select& select, const Params& params, RowSink& out) {
+  Result<QByteArray> first = db.prepared(select.firstRows, select.marks);
+  if (!first) return Error{first.error()};
+  Result<QByteArray> rest = db.prepared(select.restRows, select.marks);
+  if (!rest) return Error{rest.error()};
+  if (Status s = db.exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")); !s)
+    return s;
+  qint64 streamed = 0;
+  if (Status s = stream(db, *first, params, select.shown, select.names, false, out, -1, &streamed);
+      !s)
+    return s;
+  if (streamed == pg::Select::kFirstRows)
+    if (Status s =
+            stream(db, *rest, params, select.shown, select.names, false, out, -1, nullptr, true);
+        !s)
+      return s;
+  return db.exec(QStringLiteral("COMMIT"));
 }
 
 Result<Rows> runOnce(Connection& db, const QString& sql, const QVariantList& values = {}) {
@@ -163,6 +187,7 @@ Status PgStorage::select(const QString& text, const QVariantList& params, RowSin
     return Error{QStringLiteral("查询参数个数不符：需要 %1 个，收到 %2 个")
                      .arg(select.marks)
                      .arg(params.size())};
+  if (!select.firstRows.isEmpty()) return streamInSteps(**reader, select, Params(params), rows);
   Result<QByteArray> statement = (*reader)->prepared(select.sql, select.marks);
   if (!statement) return Error{statement.error()};
   return stream(**reader, *statement, Params(params), select.shown, select.names, select.rids, rows,

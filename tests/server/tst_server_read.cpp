@@ -246,6 +246,14 @@ void ServerReadTest::distinctRowsAreTheEngines_data() {
       << schema::queries::history(u"jnpx").writeBack << QVariantList{"D1"} << true;
   QTest::newRow("an expression over the unique column")
       << "select distinct coalesce(id_num, 0) as n, id from jnpx" << QVariantList{} << false;
+  // 1,500 rows, each stored twice: more than PostgreSQL reads in a first step.
+  server_->sql(QStringLiteral(
+      "with recursive n(k) as (select 1 union all select k + 1 from n where k < 3000)"
+      " insert into shgx(id, name) select 'S' || (k % 1500), 'n' || (k % 1500) from n"));
+  QTest::newRow("more rows than a first step")
+      << "select distinct shgx.id, shgx.name, info.name from shgx left join info on"
+         " info.id = shgx.id"
+      << QVariantList{} << false;
 }
 
 void ServerReadTest::distinctRowsAreTheEngines() {
