@@ -58,6 +58,11 @@ void PacketWriter::openRow() {
   rowOpen_ = true;
 }
 
+bool PacketWriter::sendNow() {
+  if (rowCount_ > 0 && !lost_ && !flush(true)) lost_ = true;
+  return !lost_;
+}
+
 bool PacketWriter::finish() { return !lost_ && flush(false); }
 
 bool PacketWriter::flush(bool more) {

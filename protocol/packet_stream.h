@@ -59,6 +59,9 @@ class PacketWriter {
     ++rowCount_;
     return !lost_;
   }
+  // Between rows: sends the rows so far as a frame now, more to follow. False once sending
+  // failed.
+  bool sendNow();
   // Sends the last frame. False when sending failed.
   bool finish();
   // Bytes of rows written so far, in all frames.

@@ -38,6 +38,7 @@ class FrameSink final : public storage::RowSink {
                        .arg(kMaxReplyBytes / (1024 * 1024))};
     return ok();
   }
+  void sendNow() override { writer_.sendNow(); }
   bool finish() { return writer_.finish(); }
   bool lost() const { return lost_; }
 

@@ -107,6 +107,9 @@ class RowSink {
   virtual void text(QByteArrayView utf8) = 0;
   // A failure ends the read with its reason (the reply grew too large or could not be sent).
   virtual Status endRow() = 0;
+  // Between rows: the rows so far go out now rather than with a later batch, because the next
+  // ones come only after a wait.
+  virtual void sendNow() {}
 };
 
 // Collects a read's rows as a packet, for the server's own small reads.

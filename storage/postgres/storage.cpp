@@ -88,11 +88,13 @@ Status streamInSteps(Connection& db, const pg::Select& select, const Params& par
   if (Status s = stream(db, *first, params, select.shown, select.names, false, out, -1, &streamed);
       !s)
     return s;
-  if (streamed == pg::Select::kFirstRows)
+  if (streamed == pg::Select::kFirstRows) {
+    out.sendNow();  // the rest waits for its plan's sort
     if (Status s =
             stream(db, *rest, params, select.shown, select.names, false, out, -1, nullptr, true);
         !s)
       return s;
+  }
   return db.exec(QStringLiteral("COMMIT"));
 }
 
