@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "protocol/cbor_bytes.h"
+
 namespace protocol {
 
 namespace {
@@ -214,6 +216,18 @@ bool readApply(const QByteArray& body, const ListLimits& limits, Fields& f, Appl
 }
 
 }  // namespace
+
+QString leadingOp(const QByteArray& body) {
+  cbor::Reader in(body);
+  cbor::Reader::Container map;
+  QByteArrayView key;
+  QByteArrayView op;
+  QByteArray scratch;
+  if (!in.enter(cbor::Map, &map) || !in.more(map) || !in.text(&key, &scratch) || key != "op" ||
+      !in.text(&op, &scratch))
+    return {};
+  return QString::fromUtf8(op);
+}
 
 std::optional<Request> readRequest(const QByteArray& body, const ListLimits& limits,
                                    QString* error) {

@@ -34,6 +34,11 @@ struct ListLimits {
   qsizetype changes = 20000;  // of all parts together
 };
 
+// The op that `body` names in its first entry, as every request written by toCbor() does;
+// empty when the first entry is not the op. Reads two items only, so the thread that receives
+// frames can sort requests before a worker reads them whole.
+QString leadingOp(const QByteArray& body);
+
 // The request in `body`; nothing, with the reason in `error`, when the body is not a map, a list
 // is over its limit, or a known request misses a field or holds one of another type.
 std::optional<Request> readRequest(const QByteArray& body, const ListLimits& limits,

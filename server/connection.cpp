@@ -5,6 +5,7 @@
 #include <QtEndian>
 
 #include "protocol/frame.h"
+#include "protocol/request_reader.h"
 #include "server/log.h"
 #include "server/reply_link.h"
 #include "server/request_limits.h"
@@ -148,18 +149,23 @@ void Connection::dispatch(QByteArray body) {
   // The jobs of one account (or, before sign-in, one address) share a few workers at most.
   const QString key = user_ ? user_->id : u'@' + address_;
   const int most = !user_ ? 2 : user_->role == access::kPerson ? 1 : 4;
-  context_.pool->submit(key, most,
-                        [this, session = session_, link = link_, body = std::move(body)](
-                            storage::Storage* store, const QString& failure) {
-                          const Session::Send send = [&link](const QByteArray& frame) {
-                            return link->send(frame, kWriteTimeoutMs);
-                          };
-                          const Session::Reply reply = session->handle(body, store, failure, send);
-                          Outcome outcome{reply.close, reply.goodbye, reply.lost, session->user()};
-                          if (!reply.frame.isEmpty() && !outcome.lost)
-                            outcome.lost = !send(reply.frame);
-                          link->post([this, outcome] { finished(outcome); });
-                        });
+  // Writes wait for a writer's place in the pool (see WorkerPool).
+  static const QSet<QString> writeOps = {protocol::op::kApply, protocol::op::kDraw,
+                                         protocol::op::kReview};
+  const bool writes = writeOps.contains(protocol::leadingOp(body));
+  context_.pool->submit(
+      key, most,
+      [this, session = session_, link = link_, body = std::move(body)](storage::Storage* store,
+                                                                       const QString& failure) {
+        const Session::Send send = [&link](const QByteArray& frame) {
+          return link->send(frame, kWriteTimeoutMs);
+        };
+        const Session::Reply reply = session->handle(body, store, failure, send);
+        Outcome outcome{reply.close, reply.goodbye, reply.lost, session->user()};
+        if (!reply.frame.isEmpty() && !outcome.lost) outcome.lost = !send(reply.frame);
+        link->post([this, outcome] { finished(outcome); });
+      },
+      writes);
 }
 
 void Connection::finished(const Outcome& outcome) {

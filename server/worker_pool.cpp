@@ -5,7 +5,8 @@
 
 namespace server {
 
-WorkerPool::WorkerPool(int workers, Open open) : open_(std::move(open)) {
+WorkerPool::WorkerPool(int workers, Open open)
+    : open_(std::move(open)), mostWriting_(std::max(1, workers / 2)) {
   for (int i = 0; i < std::max(1, workers); ++i) threads_.emplace_back([this] { work(); });
 }
 
@@ -22,9 +23,9 @@ WorkerPool::~WorkerPool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-void WorkerPool::submit(const QString& key, int most, Job job) {
+void WorkerPool::submit(const QString& key, int most, Job job, bool writes) {
   const std::lock_guard lock(mutex_);
-  queue_.push_back({key, std::max(1, most), std::move(job)});
+  queue_.push_back({key, std::max(1, most), writes, std::move(job)});
   wakeOne();
 }
 
@@ -37,8 +38,9 @@ void WorkerPool::wakeOne() {
 }
 
 std::deque<WorkerPool::Queued>::iterator WorkerPool::runnable() {
-  return std::find_if(queue_.begin(), queue_.end(),
-                      [&](const Queued& q) { return running_.value(q.key) < q.most; });
+  return std::find_if(queue_.begin(), queue_.end(), [&](const Queued& q) {
+    return running_.value(q.key) < q.most && (!q.writes || writing_ < mostWriting_);
+  });
 }
 
 bool WorkerPool::drain(int timeoutMs) {
@@ -65,6 +67,7 @@ void WorkerPool::work() {
     queue_.erase(next);
     ++running_[queued.key];
     ++busy_;
+    writing_ += queued.writes;
     // A job that became runnable when another ended, beside the one taken here.
     if (runnable() != queue_.end()) wakeOne();
     lock.unlock();
@@ -83,6 +86,7 @@ void WorkerPool::work() {
     lock.lock();
     if (--running_[queued.key] <= 0) running_.remove(queued.key);
     --busy_;
+    writing_ -= queued.writes;
     changed_.notify_all();
   }
 }
