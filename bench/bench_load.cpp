@@ -35,14 +35,17 @@ struct Settings {
 std::optional<Settings> parse(const QCoreApplication& app) {
   Settings s;
   const QList<bench::NumberOption> numbers = {
-      {QStringLiteral("clients"), QStringLiteral("working clients (2000)"), bench::into(&s.load.clients)},
-      {QStringLiteral("persons"), QStringLiteral("demo persons to seed (clients + idle, at least 10000)"),
+      {QStringLiteral("clients"), QStringLiteral("working clients (2000)"),
+       bench::into(&s.load.clients)},
+      {QStringLiteral("persons"),
+       QStringLiteral("demo persons to seed (clients + idle, at least 10000)"),
        bench::into(&s.persons)},
       {QStringLiteral("duration"), QStringLiteral("seconds of work after the sign-ins (120)"),
        bench::into(&s.durationS)},
       {QStringLiteral("think"), QStringLiteral("seconds between two actions of a client (10)"),
        bench::into(&s.load.thinkS)},
-      {QStringLiteral("servers"), QStringLiteral("servers sharing the database (1)"), bench::into(&s.servers)},
+      {QStringLiteral("servers"), QStringLiteral("servers sharing the database (1)"),
+       bench::into(&s.servers)},
       {QStringLiteral("idle"), QStringLiteral("more clients that sign in and stay idle (0)"),
        bench::into(&s.load.idle)},
       {QStringLiteral("admins"), QStringLiteral("administrators' connections (5)"),
@@ -53,11 +56,13 @@ std::optional<Settings> parse(const QCoreApplication& app) {
        bench::into(&s.load.signingAtOnce)},
   };
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("A school on a deadline day, against real servers."));
+  parser.setApplicationDescription(
+      QStringLiteral("A school on a deadline day, against real servers."));
   parser.addHelpOption();
   bench::addNumberOptions(parser, numbers);
-  parser.addOption({QStringLiteral("postgres"),
-                    QStringLiteral("the servers share one PostgreSQL database (a cluster of its own)")});
+  parser.addOption(
+      {QStringLiteral("postgres"),
+       QStringLiteral("the servers share one PostgreSQL database (a cluster of its own)")});
   parser.process(app);
   if (!bench::readNumberOptions(parser, numbers)) return std::nullopt;
   s.postgres = parser.isSet(QStringLiteral("postgres"));
@@ -72,31 +77,33 @@ double kib(qint64 kb, int connections) { return connections > 0 ? double(kb) / c
 // Memory the servers took on for `connections` more connections.
 void printMemory(const char* what, const bench::ServerGauge& before,
                  const bench::ServerGauge& after, int connections) {
-  std::printf("  servers' memory with %d %s: %.1f MiB resident (%.1f before), %.2f KiB per "
-              "connection; anonymous %.2f KiB per connection; threads %lld (most in one server)\n",
-              connections, what, after.rssKb / 1024.0, before.rssKb / 1024.0,
-              kib(after.rssKb - before.rssKb, connections),
-              kib(after.anonKb - before.anonKb, connections),
-              static_cast<long long>(after.mostThreads));
+  std::printf(
+      "  servers' memory with %d %s: %.1f MiB resident (%.1f before), %.2f KiB per "
+      "connection; anonymous %.2f KiB per connection; threads %lld (most in one server)\n",
+      connections, what, after.rssKb / 1024.0, before.rssKb / 1024.0,
+      kib(after.rssKb - before.rssKb, connections), kib(after.anonKb - before.anonKb, connections),
+      static_cast<long long>(after.mostThreads));
 }
 
 void printSignIns(const QList<bench::Sample>& samples, double fromS, double seconds, int signedIn,
                   int atOnce) {
   const bench::LoadFigures f = bench::figures(samples, fromS, fromS + seconds);
   const bench::ActionFigures& s = f.byAction[int(bench::Action::SignIn)];
-  std::printf("  sign-ins: %d of %d in %.1f s = %.1f per second, %d at a time; p50 %.0f ms, p99 "
-              "%.0f ms\n",
-              signedIn, s.count, seconds, s.count / seconds, atOnce, s.p50, s.p99);
+  std::printf(
+      "  sign-ins: %d of %d in %.1f s = %.1f per second, %d at a time; p50 %.0f ms, p99 "
+      "%.0f ms\n",
+      signedIn, s.count, seconds, s.count / seconds, atOnce, s.p50, s.p99);
   for (auto i = f.failures.cbegin(); i != f.failures.cend(); ++i)
     std::printf("    %7d  %s\n", i.value(), qUtf8Printable(i.key()));
 }
 
 int run(const Settings& s) {
-  std::printf("bench_load: %d clients, %d idle, %d administrators, think %.1f s, %.0f s of work; "
-              "%d %s server%s, %d persons; load average %s\n",
-              s.load.clients, s.load.idle, s.load.administrators, s.load.thinkS, s.durationS,
-              s.servers, s.postgres ? "PostgreSQL" : "SQLite", s.servers > 1 ? "s" : "", s.persons,
-              qUtf8Printable(bench::loadAverage()));
+  std::printf(
+      "bench_load: %d clients, %d idle, %d administrators, think %.1f s, %.0f s of work; "
+      "%d %s server%s, %d persons; load average %s\n",
+      s.load.clients, s.load.idle, s.load.administrators, s.load.thinkS, s.durationS, s.servers,
+      s.postgres ? "PostgreSQL" : "SQLite", s.servers > 1 ? "s" : "", s.persons,
+      qUtf8Printable(bench::loadAverage()));
   std::printf("  open-file limit of this process: %lld\n",
               static_cast<long long>(bench::raiseOpenFileLimit()));
   std::optional<bench::PgCluster> cluster;
@@ -137,8 +144,7 @@ int run(const Settings& s) {
   double took = load.signIn(bench::SchoolLoad::Group::Working, tick);
   printSignIns(load.samples(), from, took, load.signedIn(), s.load.signingAtOnce);
   const bench::ServerGauge working = bench::gauge(servers);
-  printMemory("signed-in idle connections", fresh, working,
-              s.load.clients + s.load.administrators);
+  printMemory("signed-in idle connections", fresh, working, s.load.clients + s.load.administrators);
   if (s.load.idle > 0) {
     from = load.now();
     const int before = load.signedIn();
@@ -161,9 +167,10 @@ int run(const Settings& s) {
   std::printf("  work (load average %s):\n", qUtf8Printable(bench::loadAverage()));
   bench::print(bench::figures(load.samples(), start, end), 4);
   bench::printCpu(cpuFrom, cpuTo, end - start, 4);
-  std::printf("  connections lost: %d; servers' memory after the work %.1f MiB resident; threads "
-              "at most %lld in one server\n",
-              load.connectionsLost(), after.rssKb / 1024.0, static_cast<long long>(mostThreads));
+  std::printf(
+      "  connections lost: %d; servers' memory after the work %.1f MiB resident; threads "
+      "at most %lld in one server\n",
+      load.connectionsLost(), after.rssKb / 1024.0, static_cast<long long>(mostThreads));
 
   for (TestServer* server : servers)
     if (const int status = server->stop(60000); status != 0)
@@ -174,6 +181,7 @@ int run(const Settings& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bench::useQtEventLoops();
   QCoreApplication app(argc, argv);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it comes, into a file too
   if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))

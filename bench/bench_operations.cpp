@@ -103,7 +103,8 @@ int run(const Settings& s) {
   bench::print(backing, 4);
   printP99("without a backup", quiet);
   printP99("during the backups", backing);
-  std::printf("  p99 during / without: %.2f\n", quiet.all.p99 > 0 ? backing.all.p99 / quiet.all.p99 : 0);
+  std::printf("  p99 during / without: %.2f\n",
+              quiet.all.p99 > 0 ? backing.all.p99 / quiet.all.p99 : 0);
 
   // (c) a stop under load
   const double stopFrom = load.now();
@@ -115,10 +116,10 @@ int run(const Settings& s) {
   load.stop();
   static const QRegularExpression stopped(QStringLiteral("stopped in ([0-9.]+) s"));
   const QRegularExpressionMatch logged = stopped.match(server.log());
-  std::printf("  SIGTERM under load: exit status %d; the server logged \"%s\"; %.2f s from the "
-              "signal to its exit\n",
-              status, logged.hasMatch() ? qUtf8Printable(logged.captured(0)) : "nothing",
-              wallS);
+  std::printf(
+      "  SIGTERM under load: exit status %d; the server logged \"%s\"; %.2f s from the "
+      "signal to its exit\n",
+      status, logged.hasMatch() ? qUtf8Printable(logged.captured(0)) : "nothing", wallS);
   int underWay = 0, answered = 0;
   for (const bench::Sample& sample : load.samples())
     if (sample.atS < stopFrom && sample.atS + sample.ms / 1000 >= stopFrom) {
@@ -134,6 +135,7 @@ int run(const Settings& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bench::useQtEventLoops();
   QCoreApplication app(argc, argv);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it comes, into a file too
   if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))
@@ -144,7 +146,8 @@ int main(int argc, char** argv) {
   s.load.administrators = 0;  // staff at work: the administrators' whole-list reads aside
   const QList<bench::NumberOption> numbers = {
       {QStringLiteral("persons"), QStringLiteral("demo persons (100000)"), bench::into(&s.persons)},
-      {QStringLiteral("clients"), QStringLiteral("working clients (20)"), bench::into(&s.load.clients)},
+      {QStringLiteral("clients"), QStringLiteral("working clients (20)"),
+       bench::into(&s.load.clients)},
       {QStringLiteral("think"), QStringLiteral("seconds between two actions of a client (0.1)"),
        bench::into(&s.load.thinkS)},
       {QStringLiteral("quiet"), QStringLiteral("seconds measured without a backup (30)"),

@@ -48,6 +48,10 @@ qint64 raiseOpenFileLimit() {
   return qint64(limit.rlim_cur);
 }
 
+void useQtEventLoops() {
+  if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
+}
+
 QStringList serveOptions(int connections) {
   // Beyond the clients: the places the server keeps for administrators, and some slack.
   const QString most = QString::number(connections + 200);
@@ -105,10 +109,11 @@ void printCpu(const CpuGauge& from, const CpuGauge& to, double seconds, int inde
   const double machine = (to.machine - from.machine) / seconds;
   const double servers = (to.servers - from.servers) / seconds;
   const double self = (to.self - from.self) / seconds;
-  std::printf("%*scores busy meanwhile: %.2f of %d; the servers %.2f, the clients %.2f, other "
-              "programs %.2f\n",
-              indent, "", machine, int(sysconf(_SC_NPROCESSORS_ONLN)), servers, self,
-              machine - servers - self);
+  std::printf(
+      "%*scores busy meanwhile: %.2f of %d; the servers %.2f, the clients %.2f, other "
+      "programs %.2f\n",
+      indent, "", machine, int(sysconf(_SC_NPROCESSORS_ONLN)), servers, self,
+      machine - servers - self);
 }
 
 QString loadAverage() {
