@@ -53,8 +53,9 @@ void useQtEventLoops() {
 }
 
 QStringList serveOptions(int connections) {
-  // Beyond the clients: the places the server keeps for administrators, and some slack.
-  const QString most = QString::number(connections + 200);
+  // The clients and some slack are the places for staff; the server keeps a twentieth of all
+  // its places for administrators beyond them.
+  const QString most = QString::number((connections + 200) * 20 / 19 + 1);
   return {QStringLiteral("--max-connections"), most, QStringLiteral("--max-per-address"), most};
 }
 

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "server/epoll_dispatcher.h"
+
 namespace server {
 
 namespace {
@@ -38,6 +40,7 @@ Listener::Listener(WorkerPool::Open openStorage, const ServeOptions& options,
       context_{options, std::move(tls), &throttle_, &places_, &budget_, pool_.get(), &stopping_} {
   for (int i = 0; i < std::max(1, QThread::idealThreadCount()); ++i) {
     auto* loop = new QThread(this);
+    loop->setEventDispatcher(new EpollDispatcher);
     auto* host = new QObject;
     auto* sweep = new QTimer(host);
     sweep->setInterval(kSweepMs);

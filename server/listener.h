@@ -14,8 +14,9 @@
 #include "server/throttle.h"
 #include "server/worker_pool.h"
 
-// Accepts clients and hands each to one of a few event-loop threads (one per core), where it
-// is served without a thread of its own; requests run on a pool of workers. The places of the
+// Accepts clients and hands each to one of a few event-loop threads (one per core, each on an
+// EpollDispatcher, so a turn costs what the ready sockets cost, not all of them), where it is
+// served without a thread of its own; requests run on a pool of workers. The places of the
 // server are shared fairly (see Places).
 namespace server {
 
