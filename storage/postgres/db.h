@@ -67,6 +67,8 @@ class Connection {
   // The statement for `sql`, prepared once on this connection; its name. When the server
   // cannot infer the type of one of its `marks` parameters, they are all taken as text.
   Result<QByteArray> prepared(const QString& sql, int marks = 0);
+  // Whether `sql` is prepared on this connection already (its plan made).
+  bool hasPrepared(const QString& sql) const { return statements_.contains(sql); }
   // Runs a prepared statement to its end.
   Result<Rows> runPrepared(const QByteArray& name, const Params& params);
 

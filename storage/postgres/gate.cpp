@@ -166,6 +166,13 @@ Result<std::shared_ptr<const Select>> Gate::check(Connection& reader, const QStr
   return shared;
 }
 
+QString Gate::firstStatement(const QString& text) {
+  QMutexLocker lock(&mutex_);
+  const std::shared_ptr<const Select> found = checked_.value(text);
+  if (!found) return {};
+  return found->firstRows.isEmpty() ? found->sql : found->firstRows;
+}
+
 Status Gate::loadCatalog(Connection& reader) {
   Result<Rows> rows = reader.run(
       QStringLiteral("SELECT a.attrelid::bigint, a.attnum, c.relname, a.attname FROM pg_attribute a"

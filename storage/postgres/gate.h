@@ -43,6 +43,9 @@ class Gate {
 
   // The checked text, from the process's cache or checked now on `reader`.
   Result<std::shared_ptr<const Select>> check(Connection& reader, const QString& text);
+  // The statement a checked text runs first (for choosing a connection that has it prepared);
+  // empty when the text was not checked yet.
+  QString firstStatement(const QString& text);
 
  private:
   struct Origin {

@@ -37,14 +37,23 @@ Pool::~Pool() {
   if (listener_.joinable()) listener_.join();
 }
 
-Result<Pool::Lease> Pool::take(Role role) {
+Result<Pool::Lease> Pool::take(Role role, const QString& statement) {
   const int r = int(role);
   QMutexLocker lock(&mutex_);
   QDeadlineTimer deadline(kWriteTurnWaitMs);
   while (true) {
     if (!idle_[r].empty()) {
-      std::unique_ptr<Connection> connection = std::move(idle_[r].back());
-      idle_[r].pop_back();
+      auto& idle = idle_[r];
+      // The one given back last (the warmest), unless another has the statement prepared.
+      auto chosen = std::prev(idle.end());
+      if (!statement.isEmpty())
+        for (auto it = idle.rbegin(); it != idle.rend(); ++it)
+          if ((*it)->hasPrepared(statement)) {
+            chosen = std::prev(it.base());
+            break;
+          }
+      std::unique_ptr<Connection> connection = std::move(*chosen);
+      idle.erase(chosen);
       return Lease(this, std::move(connection));
     }
     if (open_[r] < size_) {

@@ -41,8 +41,10 @@ class Pool {
   };
 
   // A connection of `role`: an idle one, a new one while there are fewer than the size, else
-  // the next one given back (waiting no longer than a write waits for its turn).
-  Result<Lease> take(Role role);
+  // the next one given back (waiting no longer than a write waits for its turn). Among idle
+  // ones, one that has `statement` prepared: planning a many-table join can cost more than
+  // running it, and each connection plans its statements for itself.
+  Result<Lease> take(Role role, const QString& statement = {});
 
   const QString& location() const { return location_; }
 

@@ -170,7 +170,7 @@ Status PgStorage::readTable(const schema::Table& table, const std::optional<QStr
   if (personKey && !table.column(u"id"))
     return Error{QStringLiteral("表 %1 不能按身份证号读取").arg(table.name)};
   const TableRead read = tableRead(table, personKey ? pg::personKeyCondition() : QString());
-  Result<Pool::Lease> reader = pool_->take(pg::Role::Reader);
+  Result<Pool::Lease> reader = pool_->take(pg::Role::Reader, read.sql);
   if (!reader) return Error{reader.error()};
   Result<QByteArray> statement = (*reader)->prepared(read.sql);
   if (!statement) return Error{statement.error()};
@@ -180,7 +180,7 @@ Status PgStorage::readTable(const schema::Table& table, const std::optional<QStr
 }
 
 Status PgStorage::select(const QString& text, const QVariantList& params, RowSink& rows) {
-  Result<Pool::Lease> reader = pool_->take(pg::Role::Reader);
+  Result<Pool::Lease> reader = pool_->take(pg::Role::Reader, gate_.firstStatement(text));
   if (!reader) return Error{reader.error()};
   Result<std::shared_ptr<const pg::Select>> checked = gate_.check(**reader, text);
   if (!checked) return Error{checked.error()};
