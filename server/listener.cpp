@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "schema/queries.h"
 #include "server/epoll_dispatcher.h"
 
 namespace server {
@@ -55,6 +56,11 @@ Listener::Listener(WorkerPool::Open openStorage, const ServeOptions& options,
     loops_ << loop;
     hosts_ << host;
   }
+  // A worker opens its storage and checks the main list's text now, so that the first
+  // administrator after a start does not wait for a fresh database connection and that check.
+  pool_->submit(QStringLiteral("@start"), 1, [](storage::Storage* store, const QString&) {
+    if (store) (void)store->describe(schema::queries::kPersonList);
+  });
 }
 
 Listener::~Listener() { stop(0); }
