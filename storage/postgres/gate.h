@@ -34,9 +34,9 @@ struct Select {
 // it runs on a reader connection (read-only, as the select-only role, `user_name` seen
 // without passwords). Rows get identities on the same terms as on SQLite, and a text without
 // an ORDER BY of its own comes back in a fixed order: by row identity when it has them, else
-// by every column. Where that order is total and the text's rows are the same in every run,
-// it is read in two steps. Column names are those the text gives, as SQLite names them: the alias
-// as written, a plain column's stored name, else the expression's text.
+// by every column. Where that order is total, the text's rows are the same in every run and it
+// scans a few tables, it is read in two steps. Column names are those the text gives, as SQLite
+// names them: the alias as written, a plain column's stored name, else the expression's text.
 class Gate {
  public:
   static Gate& of(const QString& location);
@@ -54,7 +54,8 @@ class Gate {
   };
   Result<Select> checkNew(Connection& reader, const QString& text);
   Status loadCatalog(Connection& reader);
-  Result<QSet<QString>> tablesRead(Connection& reader, const QByteArray& statement, int marks);
+  // The table of every scan in the text's plan (a table scanned twice is named twice).
+  Result<QStringList> tablesRead(Connection& reader, const QByteArray& statement, int marks);
   void addRowIdentities(Connection& reader, const QString& text, int statementColumns,
                         const QList<Origin>& origins, const QSet<QString>& tables, Select& select);
   QList<Origin> origins(const PGresult* description) const;
