@@ -18,10 +18,16 @@
 namespace {
 
 // Sorts by the values as read: counts as numbers, texts as texts, an absent value as empty.
+// Rows are numbered as they stand, not as they came.
 class SortedByValue : public QSortFilterProxyModel {
  public:
   SortedByValue(DatasetModel* rows, QObject* parent) : QSortFilterProxyModel(parent), rows_(rows) {
     setSourceModel(rows);
+  }
+
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole) return section + 1;
+    return QSortFilterProxyModel::headerData(section, orientation, role);
   }
 
  protected:
@@ -74,6 +80,10 @@ void Tdata_check::FormShow() {
   // The first rows are shown while the rest of a long list arrives.
   check->openInBatches();
   DBGrid1->resizeColumnsToContents();
+  // A person missing many tables has a long list: no column takes more than a third of the
+  // window, so the findings after it stay in sight; a column can still be widened by hand.
+  for (int c = 0; c < DBGrid1->model()->columnCount(); ++c)
+    DBGrid1->setColumnWidth(c, std::min(DBGrid1->columnWidth(c), width() / 3));
 }
 
 void Tdata_check::FormClose() { check->close(); }

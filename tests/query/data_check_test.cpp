@@ -131,6 +131,7 @@ class DataCheckTest : public QObject {
     grid->sortByColumn(count, Qt::DescendingOrder);  // 52 before 4 before 0
     QCOMPARE(model->index(0, 0).data().toString(), kAdmin);
     QCOMPARE(model->index(1, 0).data().toString(), kMissing);
+    QCOMPARE(model->headerData(1, Qt::Vertical).toInt(), 2);  // numbered as sorted
     const QPoint second = grid->visualRect(model->index(1, 1)).center();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second);  // a double-click's first
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, second);
