@@ -29,8 +29,8 @@ qint64 nowNs() {
 
 // What wakes each kind of notifier: a hang-up or an error wakes them all, as in Qt's own loop,
 // so that the owner finds out.
-constexpr quint32 kWakes[3] = {EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR,
-                               EPOLLOUT | EPOLLHUP | EPOLLERR, EPOLLPRI | EPOLLHUP | EPOLLERR};
+constexpr quint32 kWakes[3] = {EPOLLIN | EPOLLHUP | EPOLLERR, EPOLLOUT | EPOLLHUP | EPOLLERR,
+                               EPOLLPRI | EPOLLHUP | EPOLLERR};
 // What each kind asks epoll for.
 constexpr quint32 kAsks[3] = {EPOLLIN, EPOLLOUT, EPOLLPRI};
 
@@ -110,10 +110,12 @@ void EpollDispatcher::registerSocketNotifier(QSocketNotifier* notifier) {
   const int fd = int(notifier->socket());
   const int type = int(notifier->type());
   Watch& watch = watches_[fd];
-  if (watch.notifiers[type] && watch.notifiers[type] != notifier)
-    qWarning("EpollDispatcher: a second notifier of one kind for socket %d", fd);
+  // Another notifier still here means its socket was closed while watched: the number is a new
+  // socket's, which epoll has not seen.
+  const bool stale = watch.notifiers[type] && watch.notifiers[type] != notifier;
+  if (stale) qWarning("EpollDispatcher: a second notifier of one kind for socket %d", fd);
   watch.notifiers[type] = notifier;
-  updateWatch(fd, watch);
+  updateWatch(fd, watch, stale);
 }
 
 void EpollDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) {
@@ -124,11 +126,11 @@ void EpollDispatcher::unregisterSocketNotifier(QSocketNotifier* notifier) {
   updateWatch(fd, *found);
 }
 
-void EpollDispatcher::updateWatch(int fd, Watch& watch) {
+void EpollDispatcher::updateWatch(int fd, Watch& watch, bool renew) {
   quint32 wanted = 0;
   for (int type = 0; type < 3; ++type)
     if (watch.notifiers[type]) wanted |= kAsks[type];
-  if (wanted == watch.events) {
+  if (wanted == watch.events && !renew) {
     if (wanted == 0) watches_.remove(fd);
     return;
   }

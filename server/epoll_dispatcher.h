@@ -55,7 +55,8 @@ class EpollDispatcher : public QAbstractEventDispatcher {
     bool firing = false;  // its handler is running
   };
 
-  void updateWatch(int fd, Watch& watch);
+  // Gives epoll what `watch` now asks for; `renew`: even when that did not change.
+  void updateWatch(int fd, Watch& watch, bool renew = false);
   // Ms until the first timer is due: 0 when one is, -1 when there is none.
   int msToNextTimer() const;
   // Activates the notifiers that epoll's `events` for `fd` concern; true when any was.

@@ -113,6 +113,20 @@ class TestEpollDispatcher : public QObject {
       writable.setEnabled(false);
     });
     QTRY_VERIFY(written);
+
+    // ... and by a notifier of the kind the closed socket's had.
+    close(std::exchange(next.ends[0], -1));
+    SocketPair again;
+    QCOMPARE(again.ends[0], number);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("second notifier"));
+    QSocketNotifier readable(again.ends[0], QSocketNotifier::Read);
+    bool read = false;
+    connect(&readable, &QSocketNotifier::activated, this, [&] {
+      read = true;
+      readable.setEnabled(false);
+    });
+    QCOMPARE(write(again.ends[1], "z", 1), 1);
+    QTRY_VERIFY(read);
     notifier.reset();
   }
 
