@@ -135,7 +135,6 @@ int run(const Settings& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bench::useQtEventLoops();
   QCoreApplication app(argc, argv);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it comes, into a file too
   if (qEnvironmentVariableIsEmpty("STAFFINFO_SERVER_BIN"))

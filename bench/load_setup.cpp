@@ -48,10 +48,6 @@ qint64 raiseOpenFileLimit() {
   return qint64(limit.rlim_cur);
 }
 
-void useQtEventLoops() {
-  if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
-}
-
 QStringList serveOptions(int connections) {
   // The clients and some slack are the places for staff; the server keeps a twentieth of all
   // its places for administrators beyond them.

@@ -29,10 +29,6 @@ bool readNumberOptions(const QCommandLineParser& parser, const QList<NumberOptio
 // limit now in force.
 qint64 raiseOpenFileLimit();
 
-// Has this process's event loops be Qt's own rather than GLib's, as the server's are: the
-// generator's loops hold thousands of sockets too. Before the application is made.
-void useQtEventLoops();
-
 // `serve` options that let `connections` clients from loopback in (one address, as a school
 // behind one NAT address).
 QStringList serveOptions(int connections);

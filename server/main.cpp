@@ -73,9 +73,6 @@ int copy(const QString& from, const QString& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Qt's own event loops rather than GLib's: each turn of a loop walks every socket it holds,
-  // and with thousands of connections GLib's walk costs several times Qt's (bench/README.md).
-  if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
   QCoreApplication app(argc, argv);
   const Result<Command> command = parseCommand(app.arguments().mid(1));
   if (!command) {
